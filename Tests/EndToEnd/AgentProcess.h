@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace TalmexTest {
+
+// The agent binary, started as a host starts it. Every wait is bounded.
+class AgentProcess {
+public:
+    enum class Input { Pipe, DevNull, Closed };
+
+    explicit AgentProcess(Input input = Input::Pipe, const std::string& workingDirectory = "");
+    ~AgentProcess();
+
+    AgentProcess(const AgentProcess&) = delete;
+    AgentProcess& operator=(const AgentProcess&) = delete;
+
+    bool IsRunning();
+    // Writes into the agent's standard input pipe; false when it is gone.
+    bool WriteInput(const void* data, size_t size);
+    void CloseInput();
+    // The exit status, or nothing if the agent has not exited within the time.
+    std::optional<int> WaitForExit(int timeoutMilliseconds);
+    // A second descriptor on the agent's end of the pipe, for looking at its mode.
+    int InputReadEnd() const { return _readEnd; }
+
+private:
+    pid_t _pid = -1;
+    int _writeEnd = -1;
+    int _readEnd = -1;
+    std::optional<int> _status;
+};
+
+} // namespace TalmexTest
