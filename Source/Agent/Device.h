@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Agent/Channel.h"
 #include "Agent/Stream.h"
 #include "Common/Platform/Assert.h"
 #include "Common/Singleton.h"
@@ -82,11 +83,25 @@ private:
 extern BinaryReader _binaryReader;
 extern BinaryWriter _binaryWriter;
 
-// The agent's only way to the headset.
+// The agent's only way to the headset: binds the plug-in, decides which
+// channel holds the headset, turns requests into plug-in commands and plug-in
+// answers into reports. Used by the channel thread only, between Initialize
+// and Finalize.
 class Device {
 public:
     void Initialize();
     void Finalize();
+
+    // Takes the headset; false when a channel holds it already.
+    bool LockDevice();
+    // Releases the headset if it is held.
+    void UnlockDevice();
+
+    // Checks the request at the stream's read position against the channel
+    // and performs what its counters ask for; true when it was accepted.
+    bool ReadFrom(Stream& stream, Channel& channel);
+    // Appends a complete report for the channel to the stream.
+    bool WriteTo(Stream& stream, Channel& channel);
 };
 
 } // namespace Agent

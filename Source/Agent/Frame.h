@@ -1,15 +1,13 @@
 #pragma once
 
-#include <cstdint>
+#include "Common/IntrusivePtr.h"
 
 namespace Talmex {
 namespace Agent {
 
 // A reference-counted record kept for the protocol's object model; the agent
 // itself never creates one.
-class Frame {
-public:
-    uint32_t _refCount = 0;
+class Frame : public IntrusiveRefCount {
 };
 
 } // namespace Agent

@@ -1,7 +1,174 @@
 #include "Agent/Network.h"
 
+#include "Agent/Channel.h"
+#include "Agent/Device.h"
+#include "Agent/Protocol.h"
+#include "Agent/Stream.h"
+#include "Common/IntrusivePtr.h"
+#include "Common/Net/Socket.h"
+#include "Common/Time.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
 namespace Talmex {
 namespace Agent {
+
+namespace {
+
+constexpr uint16_t kPorts[] = {20962, 20963, 20964};
+// Every UDP payload IPv4 can carry fits whole.
+constexpr size_t kReceiveBufferSize = 65515;
+constexpr uint32_t kExpiryMilliseconds = 1000;
+// As an idle time: active this cycle, or, after a failed send, expired.
+constexpr uint32_t kIdleMark = 0xFFFFFFFF;
+constexpr unsigned int kServingSleepMilliseconds = 2;
+constexpr unsigned int kIdleSleepMilliseconds = 10;
+constexpr unsigned int kRetrySleepMilliseconds = 100;
+
+// One run of the channel thread: the socket, the receive buffer, the stream
+// and the table of channels, all owned by that thread alone.
+class ChannelService {
+public:
+    ChannelService() : _receiveBuffer(kReceiveBufferSize) {}
+
+    ChannelService(const ChannelService&) = delete;
+    ChannelService& operator=(const ChannelService&) = delete;
+
+    // Creates and binds the socket as far as it can; true once it is bound.
+    bool PrepareSocket()
+    {
+        if (_socket == Net::kInvalidSocket) {
+            _socket = Net::CreateUdpSocket();
+            if (_socket == Net::kInvalidSocket) {
+                return false;
+            }
+        }
+        for (size_t i = 0; i < sizeof kPorts / sizeof kPorts[0] && !_isBound; ++i) {
+            _isBound = Net::BindAnyAddress(_socket, kPorts[i]);
+        }
+        return _isBound;
+    }
+
+    // Handles every datagram that is waiting.
+    void Receive()
+    {
+        sockaddr_in sender;
+        for (;;) {
+            const ssize_t size =
+                Net::ReceiveFrom(_socket, _receiveBuffer.data(), _receiveBuffer.size(), sender);
+            if (size < 0) {
+                return;
+            }
+            if (!Protocol::HasMagic(_receiveBuffer.data(), static_cast<size_t>(size))) {
+                continue;
+            }
+            Channel* channel = _Find(sender);
+            if (channel == nullptr) {
+                channel = _Admit(sender);
+            }
+            if (channel == nullptr) {
+                continue;
+            }
+            _stream.Clear();
+            _stream.Write(_receiveBuffer.data(), static_cast<unsigned long>(size));
+            if (_device.ReadFrom(_stream, *channel)) {
+                channel->_idleTime = kIdleMark;
+            }
+        }
+    }
+
+    bool HasChannels() const { return !_channels.empty(); }
+
+    void Age(uint32_t elapsed)
+    {
+        for (IntrusivePtr<Channel>& channel : _channels) {
+            channel->_idleTime = channel->_idleTime == kIdleMark ? 0 : channel->_idleTime + elapsed;
+        }
+    }
+
+    void SendReports()
+    {
+        for (IntrusivePtr<Channel>& channel : _channels) {
+            _stream.Clear();
+            _device.WriteTo(_stream, *channel);
+            if (Net::SendTo(_socket, _stream.Data(), _stream.Size(), channel->_address) < 0 &&
+                errno != EAGAIN) {
+                channel->_idleTime = kIdleMark;
+            }
+        }
+    }
+
+    void Expire()
+    {
+        for (size_t i = 0; i < _channels.size();) {
+            if (_channels[i]->_idleTime >= kExpiryMilliseconds) {
+                _Release(*_channels[i]);
+                _channels.erase(_channels.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                ++i;
+            }
+        }
+    }
+
+    void ShutDown()
+    {
+        for (IntrusivePtr<Channel>& channel : _channels) {
+            _Release(*channel);
+        }
+        while (!_channels.empty()) {
+            _channels.pop_back();
+        }
+        if (_socket != Net::kInvalidSocket) {
+            Net::Close(_socket);
+            _socket = Net::kInvalidSocket;
+        }
+    }
+
+private:
+    Channel* _Find(const sockaddr_in& sender)
+    {
+        for (IntrusivePtr<Channel>& channel : _channels) {
+            if (std::memcmp(&channel->_address, &sender, sizeof sender) == 0) {
+                return channel.Get();
+            }
+        }
+        return nullptr;
+    }
+
+    // One client at a time: a newcomer is admitted only while nobody is
+    // served, and its channel takes the headset.
+    Channel* _Admit(const sockaddr_in& sender)
+    {
+        if (!_channels.empty() || !_device.LockDevice()) {
+            return nullptr;
+        }
+        IntrusivePtr<Channel> channel(new Channel());
+        channel->_ownsDevice = true;
+        channel->_address = sender;
+        channel->CreateSToken();
+        _channels.push_back(channel);
+        return channel.Get();
+    }
+
+    void _Release(Channel& channel)
+    {
+        if (channel._ownsDevice) {
+            _device.UnlockDevice();
+        }
+    }
+
+    Device& _device = Singleton<Device>::_instance;
+    int _socket = Net::kInvalidSocket;
+    bool _isBound = false;
+    std::vector<unsigned char> _receiveBuffer;
+    Stream _stream;
+    std::vector<IntrusivePtr<Channel>> _channels;
+};
+
+} // namespace
 
 Network::Network() : _thread(&Network::_ChannelThread), _stopRequested(false) {}
 
@@ -34,8 +201,34 @@ bool Network::_IsStopRequested()
 void Network::_ChannelThread()
 {
     Network& network = Singleton<Network>::_instance;
-    while (!network._IsStopRequested()) {
-        Threading::Sleep(10);
+    ChannelService service;
+    uint32_t now = GetTimeMilliseconds();
+    for (;;) {
+        uint32_t previous = now;
+        // The stop request is seen before every retry, so Finalize never
+        // waits longer than one retry.
+        for (;;) {
+            if (network._IsStopRequested()) {
+                service.ShutDown();
+                return;
+            }
+            if (service.PrepareSocket()) {
+                break;
+            }
+            Threading::Sleep(kRetrySleepMilliseconds);
+            previous = GetTimeMilliseconds();
+        }
+
+        now = GetTimeMilliseconds();
+        service.Receive();
+        if (!service.HasChannels()) {
+            Threading::Sleep(kIdleSleepMilliseconds);
+            continue;
+        }
+        service.Age(now - previous);
+        service.SendReports();
+        service.Expire();
+        Threading::Sleep(kServingSleepMilliseconds);
     }
 }
 
