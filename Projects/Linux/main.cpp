@@ -64,8 +64,15 @@ int main()
     using Talmex::Singleton;
     using Talmex::Agent::Manager;
 
+    // Looked at before anything is opened: a closed descriptor 0 would be
+    // reused by the agent's own socket or files, and the watch would then
+    // wait on those instead of on its input.
+    const bool hasInput = fcntl(kStandardInput, F_GETFD) != -1;
+
     Singleton<Manager>::_instance.Initialize();
-    _WaitForEndOfStandardInput();
+    if (hasInput) {
+        _WaitForEndOfStandardInput();
+    }
     Singleton<Manager>::_instance.Finalize();
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "Agent/Device.h"
+#include "Support/ProtocolBytes.h"
 
 #include <cstdint>
 #include <cstring>
@@ -12,38 +13,10 @@ using Talmex::Agent::BinaryReader;
 using Talmex::Agent::BinaryWriter;
 using Talmex::Agent::Stream;
 
-using Bytes = std::vector<unsigned char>;
-
-void AppendWord(Bytes& bytes, uint32_t word)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<unsigned char>(word >> shift));
-    }
-}
-
-uint32_t BitsOf(float value)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-// A block assembled by hand, independently of BinaryWriter.
-Bytes BlockOf(const std::vector<uint32_t>& integers, const std::vector<float>& floats,
-              const Bytes& bytes)
-{
-    Bytes block;
-    AppendWord(block, static_cast<uint32_t>(integers.size() | floats.size() << 12 |
-                                            bytes.size() << 24));
-    for (uint32_t value : integers) {
-        AppendWord(block, value);
-    }
-    for (float value : floats) {
-        AppendWord(block, BitsOf(value));
-    }
-    block.insert(block.end(), bytes.begin(), bytes.end());
-    return block;
-}
+using TalmexTest::AppendWord;
+using TalmexTest::BitsOf;
+using TalmexTest::BlockOf;
+using TalmexTest::Bytes;
 
 Stream StreamOf(const Bytes& bytes)
 {

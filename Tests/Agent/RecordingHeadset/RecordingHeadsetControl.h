@@ -1,0 +1,21 @@
+#pragma once
+
+// Control surface of the recording headset plug-in, reached by tests with
+// dlsym on the library the agent loaded.
+//
+// Every entry point call is logged as one line, "OVR_Name(arg, arg)", to an
+// in-memory log and, when the environment names one in
+// TALMEX_RECORDING_LOG, appended to that file. Each entry point answers from
+// a script: its result, and how many of its out-values it writes with which
+// values. Sensor queries add 1000 times the sensor index to every value.
+// By default every call returns 1 and writes all its out-values, value k of
+// the entry point at binding position i being i + (k + 1) / 8.
+
+extern "C" {
+
+typedef void (*RecordingResetFunction)();
+typedef void (*RecordingSetAnswerFunction)(const char* entryPoint, int result, int written,
+                                           const double* values);
+typedef const char* (*RecordingLogFunction)();
+
+} // extern "C"

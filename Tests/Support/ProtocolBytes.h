@@ -1,0 +1,111 @@
+#pragma once
+
+// Datagrams of the agent's protocol assembled and taken apart byte by byte,
+// independently of the agent's own encoder, for tests.
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace TalmexTest {
+
+using Bytes = std::vector<unsigned char>;
+
+inline void AppendWord(Bytes& bytes, uint32_t word)
+{
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes.push_back(static_cast<unsigned char>(word >> shift));
+    }
+}
+
+inline uint32_t BitsOf(float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+inline uint32_t WordAt(const Bytes& bytes, size_t offset)
+{
+    uint32_t word = 0;
+    for (int i = 3; i >= 0; --i) {
+        word = word << 8 | bytes.at(offset + static_cast<size_t>(i));
+    }
+    return word;
+}
+
+inline float FloatAt(const Bytes& bytes, size_t offset)
+{
+    const uint32_t bits = WordAt(bytes, offset);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+inline Bytes BlockOf(const std::vector<uint32_t>& integers, const std::vector<float>& floats,
+                     const Bytes& bytes)
+{
+    Bytes block;
+    AppendWord(block, static_cast<uint32_t>(integers.size() | floats.size() << 12 |
+                                            bytes.size() << 24));
+    for (uint32_t value : integers) {
+        AppendWord(block, value);
+    }
+    for (float value : floats) {
+        AppendWord(block, BitsOf(value));
+    }
+    block.insert(block.end(), bytes.begin(), bytes.end());
+    return block;
+}
+
+struct RequestHeader {
+    uint32_t clientToken = 0;
+    uint32_t sessionToken = 0;
+    uint32_t sequence = 0;
+};
+
+inline Bytes HeaderOf(const RequestHeader& header)
+{
+    Bytes bytes = {'T', 'L', 'X', '0'};
+    AppendWord(bytes, header.clientToken);
+    AppendWord(bytes, header.sessionToken);
+    AppendWord(bytes, header.sequence);
+    AppendWord(bytes, 0xDEADBEEF); // ignored by the agent
+    return bytes;
+}
+
+// What a client asks of one sensor.
+struct SensorWishes {
+    uint32_t predictionTimeCounter = 0;
+    uint32_t yawCorrectionCounter = 0;
+    uint32_t resetOrientationCounter = 0;
+    uint32_t magYawCorrectionCounter = 0;
+    float predictionTime = 0;
+    unsigned char yawCorrection = 0;
+    unsigned char magYawCorrection = 0;
+};
+
+struct Wishes {
+    uint32_t latencyInputCounter = 0;
+    unsigned char sensorCount = 2;
+    SensorWishes sensors[2];
+};
+
+inline Bytes RequestOf(const RequestHeader& header, const Wishes& wishes)
+{
+    std::vector<uint32_t> integers = {wishes.latencyInputCounter};
+    std::vector<float> floats;
+    Bytes bytes = {wishes.sensorCount};
+    for (const SensorWishes& s : wishes.sensors) {
+        integers.insert(integers.end(), {s.predictionTimeCounter, s.yawCorrectionCounter,
+                                         s.resetOrientationCounter, s.magYawCorrectionCounter});
+        floats.push_back(s.predictionTime);
+        bytes.insert(bytes.end(), {s.yawCorrection, s.magYawCorrection});
+    }
+    Bytes request = HeaderOf(header);
+    const Bytes block = BlockOf(integers, floats, bytes);
+    request.insert(request.end(), block.begin(), block.end());
+    return request;
+}
+
+} // namespace TalmexTest
