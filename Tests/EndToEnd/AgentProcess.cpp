@@ -8,16 +8,20 @@
 
 namespace TalmexTest {
 
-AgentProcess::AgentProcess(Input input, const std::string& workingDirectory)
+AgentProcess::AgentProcess(const Options& options)
 {
+    const Input input = options.input;
     int pipeEnds[2] = {-1, -1};
     if (input == Input::Pipe && pipe2(pipeEnds, O_CLOEXEC) != 0) {
         return;
     }
     _pid = fork();
     if (_pid == 0) {
-        if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) {
+        if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
             _exit(126);
+        }
+        if (!options.recordingLog.empty()) {
+            setenv("TALMEX_RECORDING_LOG", options.recordingLog.c_str(), 1);
         }
         switch (input) {
         case Input::Pipe:

@@ -11,7 +11,16 @@ class AgentProcess {
 public:
     enum class Input { Pipe, DevNull, Closed };
 
-    explicit AgentProcess(Input input = Input::Pipe, const std::string& workingDirectory = "");
+    struct Options {
+        Input input = Input::Pipe;
+        // Where the agent starts, and so where it looks for the plug-in first.
+        std::string workingDirectory;
+        // Set in the agent's environment when not empty.
+        std::string recordingLog;
+    };
+
+    AgentProcess() : AgentProcess(Options()) {}
+    explicit AgentProcess(const Options& options);
     ~AgentProcess();
 
     AgentProcess(const AgentProcess&) = delete;

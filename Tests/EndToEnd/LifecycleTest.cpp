@@ -13,6 +13,13 @@ using TalmexTest::AgentProcess;
 // Generous: the agent polls its input every 100 ms.
 constexpr int kExitTimeoutMilliseconds = 5000;
 
+AgentProcess::Options WithInput(AgentProcess::Input input)
+{
+    AgentProcess::Options options;
+    options.input = input;
+    return options;
+}
+
 TEST(LifecycleTest, RunsWhileThePipeIsOpenAndExitsWhenItCloses)
 {
     AgentProcess agent;
@@ -37,13 +44,13 @@ TEST(LifecycleTest, DrainsUnreadInputBeforeStopping)
 
 TEST(LifecycleTest, EmptyInputStopsAtOnce)
 {
-    AgentProcess agent(AgentProcess::Input::DevNull);
+    AgentProcess agent(WithInput(AgentProcess::Input::DevNull));
     EXPECT_EQ(agent.WaitForExit(kExitTimeoutMilliseconds), 0);
 }
 
 TEST(LifecycleTest, ClosedInputStopsAtOnce)
 {
-    AgentProcess agent(AgentProcess::Input::Closed);
+    AgentProcess agent(WithInput(AgentProcess::Input::Closed));
     EXPECT_EQ(agent.WaitForExit(kExitTimeoutMilliseconds), 0);
 }
 

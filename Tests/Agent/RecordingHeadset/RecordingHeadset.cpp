@@ -54,7 +54,10 @@ Script& TheScript()
     return script;
 }
 
-void Record(const char* format, ...)
+enum class Call { Query, Command };
+
+// Queries come dozens per report, so only commands reach the log file.
+void Record(Call call, const char* format, ...)
 {
     char line[256];
     va_list arguments;
@@ -63,7 +66,8 @@ void Record(const char* format, ...)
     va_end(arguments);
     TheScript().log += line;
     TheScript().log += '\n';
-    if (const char* path = std::getenv("TALMEX_RECORDING_LOG")) {
+    const char* path = std::getenv("TALMEX_RECORDING_LOG");
+    if (call == Call::Command && path != nullptr) {
         if (FILE* file = std::fopen(path, "a")) {
             std::fprintf(file, "%s\n", line);
             std::fclose(file);
@@ -122,7 +126,7 @@ const char* Recording_Log()
 
 OVR_Bool OVR_Update(OVR_MessageList* messages)
 {
-    Record("OVR_Update(%d, %d, %d)", messages->flags[0], messages->flags[1], messages->flags[2]);
+    Record(Call::Query, "OVR_Update(%d, %d, %d)", messages->flags[0], messages->flags[1], messages->flags[2]);
     return AsBool(Respond<unsigned char>("OVR_Update", 0,
                                          {&messages->flags[0], &messages->flags[1],
                                           &messages->flags[2]}));
@@ -130,188 +134,188 @@ OVR_Bool OVR_Update(OVR_MessageList* messages)
 
 OVR_Bool OVR_Initialize()
 {
-    Record("OVR_Initialize()");
+    Record(Call::Command, "OVR_Initialize()");
     return AsBool(Respond("OVR_Initialize"));
 }
 
 OVR_Bool OVR_Destroy()
 {
-    Record("OVR_Destroy()");
+    Record(Call::Command, "OVR_Destroy()");
     return AsBool(Respond("OVR_Destroy"));
 }
 
 int OVR_GetSensorCount()
 {
-    Record("OVR_GetSensorCount()");
+    Record(Call::Query, "OVR_GetSensorCount()");
     return Respond("OVR_GetSensorCount");
 }
 
 OVR_Bool OVR_IsHMDPresent()
 {
-    Record("OVR_IsHMDPresent()");
+    Record(Call::Query, "OVR_IsHMDPresent()");
     return AsBool(Respond("OVR_IsHMDPresent"));
 }
 
 OVR_Bool OVR_GetSensorOrientation(int sensor, float* w, float* x, float* y, float* z)
 {
-    Record("OVR_GetSensorOrientation(%d)", sensor);
+    Record(Call::Query, "OVR_GetSensorOrientation(%d)", sensor);
     return AsBool(Respond<float>("OVR_GetSensorOrientation", sensor, {w, x, y, z}));
 }
 
 OVR_Bool OVR_GetSensorPredictedOrientation(int sensor, float* w, float* x, float* y, float* z)
 {
-    Record("OVR_GetSensorPredictedOrientation(%d)", sensor);
+    Record(Call::Query, "OVR_GetSensorPredictedOrientation(%d)", sensor);
     return AsBool(Respond<float>("OVR_GetSensorPredictedOrientation", sensor, {w, x, y, z}));
 }
 
 OVR_Bool OVR_GetSensorPredictionTime(int sensor, float* seconds)
 {
-    Record("OVR_GetSensorPredictionTime(%d)", sensor);
+    Record(Call::Query, "OVR_GetSensorPredictionTime(%d)", sensor);
     return AsBool(Respond<float>("OVR_GetSensorPredictionTime", sensor, {seconds}));
 }
 
 OVR_Bool OVR_SetSensorPredictionTime(int sensor, float seconds)
 {
-    Record("OVR_SetSensorPredictionTime(%d, %g)", sensor, seconds);
+    Record(Call::Command, "OVR_SetSensorPredictionTime(%d, %g)", sensor, seconds);
     return AsBool(Respond("OVR_SetSensorPredictionTime"));
 }
 
 OVR_Bool OVR_EnableYawCorrection(int sensor, OVR_Bool enable)
 {
-    Record("OVR_EnableYawCorrection(%d, %d)", sensor, enable);
+    Record(Call::Command, "OVR_EnableYawCorrection(%d, %d)", sensor, enable);
     return AsBool(Respond("OVR_EnableYawCorrection"));
 }
 
 OVR_Bool OVR_ResetSensorOrientation(int sensor)
 {
-    Record("OVR_ResetSensorOrientation(%d)", sensor);
+    Record(Call::Command, "OVR_ResetSensorOrientation(%d)", sensor);
     return AsBool(Respond("OVR_ResetSensorOrientation"));
 }
 
 OVR_Bool OVR_GetAcceleration(int sensor, float* x, float* y, float* z)
 {
-    Record("OVR_GetAcceleration(%d)", sensor);
+    Record(Call::Query, "OVR_GetAcceleration(%d)", sensor);
     return AsBool(Respond<float>("OVR_GetAcceleration", sensor, {x, y, z}));
 }
 
 OVR_Bool OVR_GetAngularVelocity(int sensor, float* x, float* y, float* z)
 {
-    Record("OVR_GetAngularVelocity(%d)", sensor);
+    Record(Call::Query, "OVR_GetAngularVelocity(%d)", sensor);
     return AsBool(Respond<float>("OVR_GetAngularVelocity", sensor, {x, y, z}));
 }
 
 #ifndef RECORDING_WITHOUT_MAGNETOMETER
 OVR_Bool OVR_GetMagnetometer(int sensor, float* x, float* y, float* z)
 {
-    Record("OVR_GetMagnetometer(%d)", sensor);
+    Record(Call::Query, "OVR_GetMagnetometer(%d)", sensor);
     return AsBool(Respond<float>("OVR_GetMagnetometer", sensor, {x, y, z}));
 }
 #endif
 
 OVR_Bool OVR_IsSensorPresent(int sensor)
 {
-    Record("OVR_IsSensorPresent(%d)", sensor);
+    Record(Call::Query, "OVR_IsSensorPresent(%d)", sensor);
     return AsBool(Respond("OVR_IsSensorPresent"));
 }
 
 const char* OVR_GetDisplayDeviceName()
 {
-    Record("OVR_GetDisplayDeviceName()");
+    Record(Call::Query, "OVR_GetDisplayDeviceName()");
     return "Recording Headset";
 }
 
 OVR_Bool OVR_GetScreenResolution(int* horizontal, int* vertical)
 {
-    Record("OVR_GetScreenResolution()");
+    Record(Call::Query, "OVR_GetScreenResolution()");
     return AsBool(Respond<int>("OVR_GetScreenResolution", 0, {horizontal, vertical}));
 }
 
 OVR_Bool OVR_GetScreenSize(float* horizontal, float* vertical)
 {
-    Record("OVR_GetScreenSize()");
+    Record(Call::Query, "OVR_GetScreenSize()");
     return AsBool(Respond<float>("OVR_GetScreenSize", 0, {horizontal, vertical}));
 }
 
 OVR_Bool OVR_GetEyeToScreenDistance(float* distance)
 {
-    Record("OVR_GetEyeToScreenDistance()");
+    Record(Call::Query, "OVR_GetEyeToScreenDistance()");
     return AsBool(Respond<float>("OVR_GetEyeToScreenDistance", 0, {distance}));
 }
 
 OVR_Bool OVR_GetInterpupillaryDistance(float* distance)
 {
-    Record("OVR_GetInterpupillaryDistance()");
+    Record(Call::Query, "OVR_GetInterpupillaryDistance()");
     return AsBool(Respond<float>("OVR_GetInterpupillaryDistance", 0, {distance}));
 }
 
 OVR_Bool OVR_GetLensSeparationDistance(float* distance)
 {
-    Record("OVR_GetLensSeparationDistance()");
+    Record(Call::Query, "OVR_GetLensSeparationDistance()");
     return AsBool(Respond<float>("OVR_GetLensSeparationDistance", 0, {distance}));
 }
 
 OVR_Bool OVR_GetPlayerEyeHeight(float* height)
 {
-    Record("OVR_GetPlayerEyeHeight()");
+    Record(Call::Query, "OVR_GetPlayerEyeHeight()");
     return AsBool(Respond<float>("OVR_GetPlayerEyeHeight", 0, {height}));
 }
 
 OVR_Bool OVR_GetEyeOffset(float* left, float* right)
 {
-    Record("OVR_GetEyeOffset()");
+    Record(Call::Query, "OVR_GetEyeOffset()");
     return AsBool(Respond<float>("OVR_GetEyeOffset", 0, {left, right}));
 }
 
 OVR_Bool OVR_GetScreenVCenter(float* center)
 {
-    Record("OVR_GetScreenVCenter()");
+    Record(Call::Query, "OVR_GetScreenVCenter()");
     return AsBool(Respond<float>("OVR_GetScreenVCenter", 0, {center}));
 }
 
 OVR_Bool OVR_GetDistortionCoefficients(float* k0, float* k1, float* k2, float* k3)
 {
-    Record("OVR_GetDistortionCoefficients()");
+    Record(Call::Query, "OVR_GetDistortionCoefficients()");
     return AsBool(Respond<float>("OVR_GetDistortionCoefficients", 0, {k0, k1, k2, k3}));
 }
 
 OVR_Bool OVR_RenderPortraitMode()
 {
-    Record("OVR_RenderPortraitMode()");
+    Record(Call::Query, "OVR_RenderPortraitMode()");
     return AsBool(Respond("OVR_RenderPortraitMode"));
 }
 
 void OVR_ProcessLatencyInputs()
 {
-    Record("OVR_ProcessLatencyInputs()");
+    Record(Call::Command, "OVR_ProcessLatencyInputs()");
 }
 
 OVR_Bool OVR_DisplayLatencyScreenColor(unsigned char* r, unsigned char* g, unsigned char* b)
 {
-    Record("OVR_DisplayLatencyScreenColor()");
+    Record(Call::Query, "OVR_DisplayLatencyScreenColor()");
     return AsBool(Respond<unsigned char>("OVR_DisplayLatencyScreenColor", 0, {r, g, b}));
 }
 
 const char* OVR_GetLatencyResultsString()
 {
-    Record("OVR_GetLatencyResultsString()");
+    Record(Call::Query, "OVR_GetLatencyResultsString()");
     return "RESULT=0";
 }
 
 OVR_Bool OVR_IsMagCalibrated(int sensor)
 {
-    Record("OVR_IsMagCalibrated(%d)", sensor);
+    Record(Call::Query, "OVR_IsMagCalibrated(%d)", sensor);
     return AsBool(Respond("OVR_IsMagCalibrated"));
 }
 
 OVR_Bool OVR_EnableMagYawCorrection(int sensor, OVR_Bool enable)
 {
-    Record("OVR_EnableMagYawCorrection(%d, %d)", sensor, enable);
+    Record(Call::Command, "OVR_EnableMagYawCorrection(%d, %d)", sensor, enable);
     return AsBool(Respond("OVR_EnableMagYawCorrection"));
 }
 
 OVR_Bool OVR_IsYawCorrectionEnabled(int sensor)
 {
-    Record("OVR_IsYawCorrectionEnabled(%d)", sensor);
+    Record(Call::Query, "OVR_IsYawCorrectionEnabled(%d)", sensor);
     return AsBool(Respond("OVR_IsYawCorrectionEnabled"));
 }
 

@@ -4,8 +4,8 @@
 // dlsym on the library the agent loaded.
 //
 // Every entry point call is logged as one line, "OVR_Name(arg, arg)", to an
-// in-memory log and, when the environment names one in
-// TALMEX_RECORDING_LOG, appended to that file. Each entry point answers from
+// in-memory log; the commands (start, stop and the five client commands) are
+// also appended to the file that TALMEX_RECORDING_LOG names, if it is set. Each entry point answers from
 // a script: its result, and how many of its out-values it writes with which
 // values. Sensor queries add 1000 times the sensor index to every value.
 // By default every call returns 1 and writes all its out-values, value k of

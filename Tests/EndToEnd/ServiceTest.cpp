@@ -1,0 +1,303 @@
+#include "AgentProcess.h"
+#include "UdpClient.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace TalmexTest;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint16_t kFirstPort = 20962;
+constexpr size_t kReportSize = 241;
+
+struct ReportHeader {
+    uint32_t sessionToken, clientToken, sequence, lastRequest;
+};
+
+ReportHeader HeaderOf(const Bytes& report)
+{
+    return {WordAt(report, 4), WordAt(report, 8), WordAt(report, 12), WordAt(report, 16)};
+}
+
+int MillisecondsSince(Clock::time_point start)
+{
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+// The agent served from the recording plug-in's folder, with its commands
+// logged to a file of the test's own.
+class ServiceTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char path[] = "/tmp/talmex-recording-XXXXXX";
+        const int file = mkstemp(path);
+        ASSERT_NE(file, -1);
+        close(file);
+        _logPath = path;
+    }
+
+    void TearDown() override { unlink(_logPath.c_str()); }
+
+    AgentProcess::Options Options() const
+    {
+        AgentProcess::Options options;
+        options.workingDirectory = std::string(TALMEX_TEST_PLUGIN_FOLDERS) + "/recording";
+        options.recordingLog = _logPath;
+        return options;
+    }
+
+    std::string CommandLog() const
+    {
+        std::ifstream file(_logPath);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    // Waits, for at most about five seconds, until the log ends with text.
+    bool CommandLogEndsWith(const std::string& text) const
+    {
+        for (int i = 0; i < 500; ++i) {
+            const std::string log = CommandLog();
+            if (log.size() >= text.size() && log.compare(log.size() - text.size(), text.size(), text) == 0) {
+                return true;
+            }
+            usleep(10000);
+        }
+        return false;
+    }
+
+    std::string _logPath;
+};
+
+// Requests with the next sequence number each time.
+struct Requester {
+    uint32_t clientToken;
+    uint32_t sequence = 0;
+    Bytes Next() { return HeaderOf(RequestHeader{clientToken, 0, ++sequence}); }
+};
+
+TEST_F(ServiceTest, AdmitsOneClientAndReportsToItEveryCycle)
+{
+    AgentProcess agent(Options());
+    UdpClient client;
+    Requester requester{0xABCD};
+    const std::optional<Bytes> first = ConnectTo(client, kFirstPort, requester.Next());
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->size(), kReportSize);
+    EXPECT_EQ(Bytes(first->begin(), first->begin() + 4), (Bytes{'T', 'L', 'X', '0'}));
+    EXPECT_EQ(HeaderOf(*first).clientToken, 0xABCDu);
+    EXPECT_EQ(HeaderOf(*first).sequence, 1u);
+    EXPECT_EQ(HeaderOf(*first).lastRequest, requester.sequence);
+    EXPECT_EQ(WordAt(*first, 20), 0x05031004u);
+
+    // Reports come unasked, one per cycle, numbered without gaps.
+    uint32_t previous = HeaderOf(*first).sequence;
+    int reports = 0;
+    const Clock::time_point start = Clock::now();
+    while (MillisecondsSince(start) < 500) {
+        const std::optional<Bytes> report = client.Receive(100);
+        ASSERT_TRUE(report);
+        const ReportHeader header = HeaderOf(*report);
+        EXPECT_EQ(header.sequence, previous + 1);
+        EXPECT_EQ(header.sessionToken, HeaderOf(*first).sessionToken);
+        previous = header.sequence;
+        ++reports;
+    }
+    EXPECT_GT(reports, 25) << "a cycle is a 2 ms sleep and its work";
+    EXPECT_EQ(CommandLog(), "OVR_Initialize()\n");
+}
+
+TEST_F(ServiceTest, IgnoresEveryOtherAddressWhileAClientIsServed)
+{
+    AgentProcess agent(Options());
+    UdpClient served;
+    UdpClient other;
+    Requester servedRequests{1};
+    Requester otherRequests{2};
+    ASSERT_TRUE(ConnectTo(served, kFirstPort, servedRequests.Next()));
+    for (int i = 0; i < 5; ++i) {
+        other.Send(otherRequests.Next(), kFirstPort);
+        served.Send(servedRequests.Next(), kFirstPort);
+        usleep(20000);
+    }
+    EXPECT_FALSE(other.Receive(200)) << "nothing is sent to an address without a channel";
+    served.Drain();
+    const std::optional<Bytes> report = served.Receive(500);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(HeaderOf(*report).clientToken, 1u);
+    EXPECT_EQ(CommandLog(), "OVR_Initialize()\n");
+}
+
+TEST_F(ServiceTest, SilentClientExpiresAfterASecondAndComesBackAsANewSession)
+{
+    AgentProcess agent(Options());
+    UdpClient client;
+    Requester requester{3};
+    const std::optional<Bytes> first = ConnectTo(client, kFirstPort, requester.Next());
+    ASSERT_TRUE(first);
+    const Clock::time_point lastRequest = Clock::now();
+
+    // Reports go on for about a second after the last request, then stop.
+    int lastReportAt = 0;
+    for (int i = 0; i < 5000 && client.Receive(300); ++i) {
+        lastReportAt = MillisecondsSince(lastRequest);
+    }
+    EXPECT_GE(lastReportAt, 900);
+    EXPECT_LE(lastReportAt, 3000);
+    EXPECT_TRUE(CommandLogEndsWith("OVR_Initialize()\nOVR_Destroy()\n"));
+
+    const std::optional<Bytes> again = ConnectTo(client, kFirstPort, requester.Next());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(HeaderOf(*again).sequence, 1u) << "a new channel numbers its reports afresh";
+    EXPECT_NE(HeaderOf(*again).sessionToken, HeaderOf(*first).sessionToken);
+    EXPECT_EQ(CommandLog(), "OVR_Initialize()\nOVR_Destroy()\nOVR_Initialize()\n");
+}
+
+TEST_F(ServiceTest, RequestsEvery500MillisecondsKeepTheChannel)
+{
+    AgentProcess agent(Options());
+    UdpClient client;
+    Requester requester{4};
+    const std::optional<Bytes> first = ConnectTo(client, kFirstPort, requester.Next());
+    ASSERT_TRUE(first);
+    Clock::time_point lastSent = Clock::now();
+    const Clock::time_point start = Clock::now();
+    while (MillisecondsSince(start) < 2600) {
+        if (MillisecondsSince(lastSent) >= 500) {
+            client.Send(requester.Next(), kFirstPort);
+            lastSent = Clock::now();
+        }
+        const std::optional<Bytes> report = client.Receive(300);
+        ASSERT_TRUE(report) << "reports stopped after " << MillisecondsSince(start) << " ms";
+        ASSERT_EQ(HeaderOf(*report).sessionToken, HeaderOf(*first).sessionToken);
+    }
+    EXPECT_EQ(CommandLog(), "OVR_Initialize()\n");
+}
+
+TEST_F(ServiceTest, RefusedRequestsDoNotKeepTheChannel)
+{
+    AgentProcess agent(Options());
+    UdpClient client;
+    // The first request latches client token 5; every later one claims 6.
+    const std::optional<Bytes> first =
+        ConnectTo(client, kFirstPort, HeaderOf(RequestHeader{5, 0, 1}));
+    ASSERT_TRUE(first);
+    uint32_t sequence = 1;
+    for (int i = 0; i < 15; ++i) {
+        client.Send(HeaderOf(RequestHeader{6, 0, ++sequence}), kFirstPort);
+        usleep(100000);
+    }
+    // The channel expired meanwhile and a later request opened a new one.
+    EXPECT_TRUE(CommandLogEndsWith("OVR_Initialize()\nOVR_Destroy()\nOVR_Initialize()\n"));
+}
+
+TEST_F(ServiceTest, MalformedDatagramsChangeNothing)
+{
+    AgentProcess agent(Options());
+    UdpClient stranger;
+    const Bytes garbage[] = {
+        {'T', 'L', 'X'},
+        {'t', 'l', 'x', '0', 0, 0, 0, 0},
+        {'T', 'L', 'X', '1'},
+        {},
+    };
+    for (const Bytes& datagram : garbage) {
+        stranger.Send(datagram, kFirstPort);
+    }
+    EXPECT_FALSE(stranger.Receive(300)) << "no channel for datagrams without the magic";
+
+    UdpClient client;
+    Requester requester{7};
+    ASSERT_TRUE(ConnectTo(client, kFirstPort, requester.Next()));
+
+    // From the served client itself: a block that overruns with every count
+    // at its maximum, the largest datagrams there are (one refused by its
+    // session token, one without the magic), a truncated header.
+    Bytes overrun = requester.Next();
+    AppendWord(overrun, 0xFFFFFFFF);
+    Bytes largest = HeaderOf(RequestHeader{7, 0x0BADBAD0, requester.sequence + 1});
+    AppendWord(largest, 0x01002003);
+    largest.resize(65507, 0xA5);
+    Bytes largestWithoutMagic = largest;
+    largestWithoutMagic[0] = 'X';
+    Bytes truncated = requester.Next();
+    truncated.resize(13);
+    for (const Bytes* datagram : {&overrun, &largest, &largestWithoutMagic, &truncated}) {
+        for (const Bytes& bad : garbage) {
+            client.Send(bad, kFirstPort);
+        }
+        client.Send(*datagram, kFirstPort);
+    }
+    client.Drain();
+    const std::optional<Bytes> report = client.Receive(500);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->size(), kReportSize);
+    EXPECT_TRUE(agent.IsRunning());
+    EXPECT_EQ(CommandLog(), "OVR_Initialize()\n");
+}
+
+TEST_F(ServiceTest, StopReleasesTheDeviceBeforeExit)
+{
+    AgentProcess agent(Options());
+    UdpClient client;
+    Requester requester{8};
+    ASSERT_TRUE(ConnectTo(client, kFirstPort, requester.Next()));
+    agent.CloseInput();
+    EXPECT_EQ(agent.WaitForExit(5000), 0);
+    EXPECT_EQ(CommandLog(), "OVR_Initialize()\nOVR_Destroy()\n");
+    client.Drain();
+    EXPECT_FALSE(client.Receive(100));
+}
+
+TEST_F(ServiceTest, FallsBackToTheNextFreePort)
+{
+    PortBlocker first(kFirstPort);
+    ASSERT_TRUE(first.IsHolding());
+    AgentProcess agent(Options());
+    UdpClient client;
+    Requester requester{9};
+    EXPECT_TRUE(ConnectTo(client, kFirstPort + 1, requester.Next()));
+}
+
+TEST_F(ServiceTest, WaitsForAPortToBeFreed)
+{
+    PortBlocker blockers[] = {PortBlocker(kFirstPort), PortBlocker(kFirstPort + 1),
+                              PortBlocker(kFirstPort + 2)};
+    for (const PortBlocker& blocker : blockers) {
+        ASSERT_TRUE(blocker.IsHolding());
+    }
+    AgentProcess agent(Options());
+    usleep(300000);
+    blockers[2].Release();
+    UdpClient client;
+    Requester requester{10};
+    EXPECT_TRUE(ConnectTo(client, kFirstPort + 2, requester.Next()));
+}
+
+TEST_F(ServiceTest, StopsAtOnceWhileNoPortIsFree)
+{
+    PortBlocker blockers[] = {PortBlocker(kFirstPort), PortBlocker(kFirstPort + 1),
+                              PortBlocker(kFirstPort + 2)};
+    for (const PortBlocker& blocker : blockers) {
+        ASSERT_TRUE(blocker.IsHolding());
+    }
+    AgentProcess agent(Options());
+    usleep(300000);
+    const Clock::time_point stop = Clock::now();
+    agent.CloseInput();
+    EXPECT_EQ(agent.WaitForExit(5000), 0);
+    EXPECT_LT(MillisecondsSince(stop), 1000);
+}
+
+} // namespace

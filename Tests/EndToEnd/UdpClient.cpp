@@ -1,0 +1,98 @@
+#include "UdpClient.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace TalmexTest {
+
+namespace {
+
+sockaddr_in LoopbackAddress(uint16_t port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
+}
+
+} // namespace
+
+UdpClient::UdpClient() : _socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+{
+    const sockaddr_in address = LoopbackAddress(0);
+    bind(_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+UdpClient::~UdpClient()
+{
+    close(_socket);
+}
+
+bool UdpClient::Send(const Bytes& datagram, uint16_t port)
+{
+    const sockaddr_in address = LoopbackAddress(port);
+    return sendto(_socket, datagram.data(), datagram.size(), 0,
+                  reinterpret_cast<const sockaddr*>(&address),
+                  sizeof address) == static_cast<ssize_t>(datagram.size());
+}
+
+std::optional<Bytes> UdpClient::Receive(int timeoutMilliseconds)
+{
+    pollfd ready = {_socket, POLLIN, 0};
+    if (poll(&ready, 1, timeoutMilliseconds) != 1) {
+        return std::nullopt;
+    }
+    Bytes datagram(65536);
+    const ssize_t size = recv(_socket, datagram.data(), datagram.size(), 0);
+    if (size < 0) {
+        return std::nullopt;
+    }
+    datagram.resize(static_cast<size_t>(size));
+    return datagram;
+}
+
+void UdpClient::Drain()
+{
+    for (int i = 0; i < 100000 && Receive(0); ++i) {
+    }
+}
+
+PortBlocker::PortBlocker(uint16_t port) : _socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    _isHolding = bind(_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+PortBlocker::~PortBlocker()
+{
+    Release();
+}
+
+void PortBlocker::Release()
+{
+    if (_socket != -1) {
+        close(_socket);
+        _socket = -1;
+    }
+    _isHolding = false;
+}
+
+std::optional<Bytes> ConnectTo(UdpClient& client, uint16_t port, const Bytes& datagram)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        client.Send(datagram, port);
+        if (std::optional<Bytes> report = client.Receive(50)) {
+            return report;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace TalmexTest

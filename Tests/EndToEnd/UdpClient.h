@@ -1,0 +1,51 @@
+#pragma once
+
+#include "Support/ProtocolBytes.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace TalmexTest {
+
+// A UDP client on its own loopback port, talking to the agent on loopback.
+class UdpClient {
+public:
+    UdpClient();
+    ~UdpClient();
+
+    UdpClient(const UdpClient&) = delete;
+    UdpClient& operator=(const UdpClient&) = delete;
+
+    bool Send(const Bytes& datagram, uint16_t port);
+    // The next datagram, or nothing when none came within the time.
+    std::optional<Bytes> Receive(int timeoutMilliseconds);
+    // Throws away what has arrived so far.
+    void Drain();
+
+private:
+    int _socket;
+};
+
+// A socket holding a UDP port on the wildcard address, as another program
+// would, so that the agent cannot bind it.
+class PortBlocker {
+public:
+    explicit PortBlocker(uint16_t port);
+    ~PortBlocker();
+
+    PortBlocker(const PortBlocker&) = delete;
+    PortBlocker& operator=(const PortBlocker&) = delete;
+
+    bool IsHolding() const { return _isHolding; }
+    void Release();
+
+private:
+    int _socket;
+    bool _isHolding = false;
+};
+
+// Sends the datagram every 50 ms until a report comes back, for at most
+// about five seconds; gives the first report.
+std::optional<Bytes> ConnectTo(UdpClient& client, uint16_t port, const Bytes& datagram);
+
+} // namespace TalmexTest
