@@ -1,4 +1,7 @@
+#include "TargaTestImage.h"
+
 #include "Common/File.h"
+#include "Common/Imaging/TargaBitmapCoder.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -8,20 +11,16 @@
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <vector>
 
 #include <gtest/gtest.h>
+#include <stb/stb_image.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 using Talmex::FileBuf;
-using Bytes = std::vector<unsigned char>;
-
-Bytes BytesOf(const FileBuf& file)
-{
-    return Bytes(file.Data(), file.Data() + file.Size());
-}
+using TargaTest::Bytes;
+using TargaTest::BytesOf;
 
 TEST(FileBufTest, AppendGrowsAtTheEnd)
 {
@@ -131,6 +130,36 @@ TEST_F(FileBufWriteTest, DirectoryInTheWayFailsAndLeavesNoTemporary)
     EXPECT_FALSE(file.WriteToFile(path));
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_EQ(EntryCount(), 1u);
+}
+
+TEST_F(FileBufWriteTest, EncodedImageReadsBackFromItsFile)
+{
+    TargaTest::TestImage image(3, 3, 2, 1);
+    for (unsigned y = 0; y < 2; ++y) {
+        for (unsigned x = 0; x < 3; ++x) {
+            unsigned char* bgr = image.PixelAt(x, y);
+            bgr[0] = static_cast<unsigned char>(x);      // blue
+            bgr[1] = static_cast<unsigned char>(y);      // green
+            bgr[2] = static_cast<unsigned char>(x < 2 ? 200 : 100); // red
+        }
+    }
+    FileBuf file;
+    Talmex::Imaging::TargaBitmapEncoder encoder(file);
+    ASSERT_TRUE(encoder.WriteBitmap(image.AsBitmap()));
+    const std::string path = PathOf("picture.tga");
+    ASSERT_TRUE(file.WriteToFile(path));
+    EXPECT_EQ(ReadAll(path), BytesOf(file));
+
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    unsigned char* rgb = stbi_load(path.c_str(), &width, &height, &channels, 0);
+    ASSERT_NE(rgb, nullptr) << stbi_failure_reason();
+    const Bytes decoded(rgb, rgb + width * height * channels);
+    stbi_image_free(rgb);
+    EXPECT_EQ(width, 3);
+    EXPECT_EQ(height, 2);
+    EXPECT_EQ(decoded, (Bytes{200, 0, 0, 200, 0, 1, 100, 0, 2, 200, 1, 0, 200, 1, 1, 100, 1, 2}));
 }
 
 bool WriteUnderSizeLimit(const FileBuf& file, const std::string& path, rlim_t limitBytes)
