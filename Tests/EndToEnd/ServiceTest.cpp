@@ -1,7 +1,8 @@
 #include "AgentProcess.h"
-#include "UdpClient.h"
+#include "Support/UdpClient.h"
 
 #include <chrono>
+#include <sched.h>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -258,6 +259,31 @@ TEST_F(ServiceTest, StopReleasesTheDeviceBeforeExit)
     EXPECT_EQ(CommandLog(), "OVR_Initialize()\nOVR_Destroy()\n");
     client.Drain();
     EXPECT_FALSE(client.Receive(100));
+}
+
+// Runs the command, quietly; true when it succeeded.
+bool RunQuietly(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST_F(ServiceTest, ChannelWhoseReportCannotBeSentIsDroppedInThatCycle)
+{
+    // A private network, where the client's address can be taken away so
+    // that the agent's next report to it fails.
+    if (unshare(CLONE_NEWNET) != 0 || !RunQuietly("ip link set lo up")) {
+        GTEST_SKIP() << "needs a private network namespace (root and iproute2)";
+    }
+    ASSERT_TRUE(RunQuietly("ip address add 10.77.0.1/32 dev lo"));
+    AgentProcess agent(Options());
+    UdpClient client("10.77.0.1");
+    Requester requester{11};
+    ASSERT_TRUE(ConnectTo(client, kFirstPort, requester.Next()));
+
+    ASSERT_TRUE(RunQuietly("ip address del 10.77.0.1/32 dev lo"));
+    const Clock::time_point removed = Clock::now();
+    EXPECT_TRUE(CommandLogEndsWith("OVR_Initialize()\nOVR_Destroy()\n"));
+    EXPECT_LT(MillisecondsSince(removed), 900) << "well before the channel would expire";
 }
 
 TEST_F(ServiceTest, FallsBackToTheNextFreePort)

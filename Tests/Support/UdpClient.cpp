@@ -1,4 +1,4 @@
-#include "UdpClient.h"
+#include "Support/UdpClient.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -21,10 +21,13 @@ sockaddr_in LoopbackAddress(uint16_t port)
 
 } // namespace
 
-UdpClient::UdpClient() : _socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+UdpClient::UdpClient(const char* address)
+    : _socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
 {
-    const sockaddr_in address = LoopbackAddress(0);
-    bind(_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, address, &local.sin_addr);
+    bind(_socket, reinterpret_cast<const sockaddr*>(&local), sizeof local);
 }
 
 UdpClient::~UdpClient()

@@ -10,7 +10,8 @@ namespace TalmexTest {
 // A UDP client on its own loopback port, talking to the agent on loopback.
 class UdpClient {
 public:
-    UdpClient();
+    // Bound to an ephemeral port of the given local IPv4 address.
+    explicit UdpClient(const char* address = "127.0.0.1");
     ~UdpClient();
 
     UdpClient(const UdpClient&) = delete;

@@ -1,0 +1,127 @@
+// The channel service, run in this process with the simulated headset, must
+// not allocate once it has served its first requests and reports.
+
+#include "Agent/Device.h"
+#include "Agent/Network.h"
+#include "Support/ProtocolBytes.h"
+#include "Support/UdpClient.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::atomic<long> _serviceAllocations{0};
+// Only allocations away from the test's own thread count: the test may
+// allocate as it likes, the channel thread may not.
+thread_local bool _isTestThread = false;
+
+void* Allocate(size_t size)
+{
+    if (!_isTestThread) {
+        ++_serviceAllocations;
+    }
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    return p;
+}
+
+} // namespace
+
+void* operator new(size_t size)
+{
+    return Allocate(size);
+}
+
+void* operator new[](size_t size)
+{
+    return Allocate(size);
+}
+
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
+
+void operator delete[](void* p, size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace {
+
+using Talmex::Singleton;
+using Talmex::Agent::Device;
+using Talmex::Agent::Network;
+using namespace TalmexTest;
+
+constexpr uint16_t kPort = 20962;
+
+TEST(SteadyStateAllocationTest, ServingRequestsAndReportsAllocatesNothing)
+{
+    _isTestThread = true;
+    // The simulated headset is found beside the agent, in its folder.
+    ASSERT_EQ(chdir(TALMEX_AGENT_FOLDER), 0);
+    Singleton<Device>::_instance.Initialize();
+    Singleton<Network>::_instance.Initialize();
+
+    UdpClient client;
+    Wishes wishes;
+    uint32_t sequence = 0;
+    auto next = [&] {
+        // Counters change every time, so every command reaches the plug-in.
+        ++wishes.latencyInputCounter;
+        for (SensorWishes& sensor : wishes.sensors) {
+            ++sensor.predictionTimeCounter;
+            ++sensor.yawCorrectionCounter;
+            ++sensor.resetOrientationCounter;
+            ++sensor.magYawCorrectionCounter;
+            sensor.predictionTime = 0.02f;
+            sensor.yawCorrection ^= 1;
+        }
+        return RequestOf({77, 0, ++sequence}, wishes);
+    };
+    ASSERT_TRUE(ConnectTo(client, kPort, next()));
+
+    int reports = 0;
+    long allocationsBefore = 0;
+    for (int cycle = 0; cycle < 1100; ++cycle) {
+        if (cycle == 100) {
+            allocationsBefore = _serviceAllocations.load();
+            reports = 0;
+        }
+        ASSERT_TRUE(client.Send(next(), kPort));
+        if (client.Receive(1000)) {
+            ++reports;
+        }
+    }
+    const long allocations = _serviceAllocations.load() - allocationsBefore;
+
+    Singleton<Network>::_instance.Finalize();
+    Singleton<Device>::_instance.Finalize();
+    EXPECT_GE(reports, 1000);
+    EXPECT_EQ(allocations, 0);
+}
+
+} // namespace
