@@ -27,6 +27,7 @@ public:
     AgentProcess& operator=(const AgentProcess&) = delete;
 
     bool IsRunning();
+    pid_t Pid() const { return _pid; }
     // Writes into the agent's standard input pipe; false when it is gone.
     bool WriteInput(const void* data, size_t size);
     void CloseInput();

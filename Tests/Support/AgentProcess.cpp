@@ -1,4 +1,4 @@
-#include "AgentProcess.h"
+#include "Support/AgentProcess.h"
 
 #include <cerrno>
 #include <csignal>
