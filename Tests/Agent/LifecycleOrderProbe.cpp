@@ -37,7 +37,9 @@ constexpr size_t kMaxEvents = 4096;
 Event _events[kMaxEvents];
 std::atomic<size_t> _eventCount{0};
 
-void Record(Kind kind, const void* address)
+// Takes a plain pointer: a pointer to const would make the compiler believe
+// the fresh allocation is read.
+void Record(Kind kind, void* address)
 {
     const size_t index = _eventCount.fetch_add(1);
     if (index < kMaxEvents) {
@@ -158,12 +160,11 @@ extern "C" int __wrap_pthread_mutex_destroy(pthread_mutex_t* mutex)
 
 void* operator new(size_t size)
 {
-    void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) {
-        throw std::bad_alloc();
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        Record(Kind::Allocate, p);
+        return p;
     }
-    Record(Kind::Allocate, p);
-    return p;
+    throw std::bad_alloc();
 }
 
 void operator delete(void* p) noexcept
