@@ -1,0 +1,182 @@
+// The simulated headset, loaded as the agent loads it, behaves like a
+// plausible headset: consistent motion values and real command responses.
+
+#include "Agent/OculusPluginEntryPoints.h"
+
+#include <cmath>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The entry points, bound by name from the library.
+struct Headset {
+#define TALMEX_DECLARE(name) decltype(&OVR_##name) name = nullptr;
+    TALMEX_OVR_ENTRY_POINTS(TALMEX_DECLARE)
+#undef TALMEX_DECLARE
+};
+
+struct Quaternion {
+    float w = 0, x = 0, y = 0, z = 0;
+};
+
+double Norm(const Quaternion& q)
+{
+    return std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
+}
+
+// The rotation angle between two unit quaternions.
+double AngleBetween(const Quaternion& a, const Quaternion& b)
+{
+    const double dot = std::fabs(a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z);
+    return 2 * std::acos(std::min(1.0, dot));
+}
+
+class SimulatedHeadsetTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        _library = dlopen(TALMEX_SIMULATED_HEADSET, RTLD_LOCAL | RTLD_NOW);
+        ASSERT_NE(_library, nullptr);
+#define TALMEX_BIND(name)                                                                     \
+    _headset.name = reinterpret_cast<decltype(&OVR_##name)>(dlsym(_library, "OVR_" #name));  \
+    ASSERT_NE(_headset.name, nullptr) << #name;
+        TALMEX_OVR_ENTRY_POINTS(TALMEX_BIND)
+#undef TALMEX_BIND
+    }
+
+    void TearDown() override
+    {
+        if (_library != nullptr) {
+            _headset.Destroy();
+            dlclose(_library);
+        }
+    }
+
+    Quaternion Orientation()
+    {
+        Quaternion q;
+        EXPECT_TRUE(_headset.GetSensorOrientation(0, &q.w, &q.x, &q.y, &q.z));
+        return q;
+    }
+
+    Quaternion Predicted()
+    {
+        Quaternion q;
+        EXPECT_TRUE(_headset.GetSensorPredictedOrientation(0, &q.w, &q.x, &q.y, &q.z));
+        return q;
+    }
+
+    void* _library = nullptr;
+    Headset _headset;
+};
+
+TEST_F(SimulatedHeadsetTest, AnswersOnlyWhileSwitchedOn)
+{
+    float value = 7;
+    EXPECT_FALSE(_headset.IsHMDPresent());
+    EXPECT_EQ(_headset.GetSensorCount(), 0);
+    EXPECT_FALSE(_headset.GetEyeToScreenDistance(&value));
+    EXPECT_EQ(value, 7);
+
+    ASSERT_TRUE(_headset.Initialize());
+    EXPECT_TRUE(_headset.IsHMDPresent());
+    EXPECT_EQ(_headset.GetSensorCount(), 1);
+    int width = 0, height = 0;
+    EXPECT_TRUE(_headset.GetScreenResolution(&width, &height));
+    EXPECT_EQ(width, 1280);
+    EXPECT_EQ(height, 800);
+    EXPECT_TRUE(_headset.IsSensorPresent(0));
+    EXPECT_FALSE(_headset.IsSensorPresent(1));
+    EXPECT_FALSE(_headset.GetSensorOrientation(1, &value, &value, &value, &value));
+
+    OVR_MessageList messages{};
+    EXPECT_TRUE(_headset.Update(&messages));
+    EXPECT_EQ(messages.flags[0], 1) << "started since the last update";
+    messages = {};
+    EXPECT_TRUE(_headset.Update(&messages));
+    EXPECT_EQ(messages.flags[0], 0);
+
+    EXPECT_TRUE(_headset.Destroy());
+    EXPECT_FALSE(_headset.IsHMDPresent());
+}
+
+TEST_F(SimulatedHeadsetTest, MotionValuesAreConsistent)
+{
+    ASSERT_TRUE(_headset.Initialize());
+    usleep(50000);
+    EXPECT_NEAR(Norm(Orientation()), 1.0, 1e-5);
+
+    float ax, ay, az, mx, my, mz, wx, wy, wz;
+    ASSERT_TRUE(_headset.GetAcceleration(0, &ax, &ay, &az));
+    ASSERT_TRUE(_headset.GetMagnetometer(0, &mx, &my, &mz));
+    ASSERT_TRUE(_headset.GetAngularVelocity(0, &wx, &wy, &wz));
+    EXPECT_NEAR(std::sqrt(ax * ax + ay * ay + az * az), 9.80665, 1e-3) << "gravity, turned";
+    EXPECT_NEAR(std::sqrt(mx * mx + my * my + mz * mz), std::sqrt(0.42 * 0.42 + 0.21 * 0.21), 1e-4);
+    const double speed = std::sqrt(wx * wx + wy * wy + wz * wz);
+    EXPECT_GT(speed, 0.0);
+    EXPECT_LT(speed, 1.0) << "a slow sway, radians per second";
+
+    // The prediction looks ahead along the motion by the prediction time.
+    ASSERT_TRUE(_headset.SetSensorPredictionTime(0, 0.2f));
+    float predictionTime = 0;
+    ASSERT_TRUE(_headset.GetSensorPredictionTime(0, &predictionTime));
+    EXPECT_FLOAT_EQ(predictionTime, 0.2f);
+    const Quaternion now = Orientation();
+    const Quaternion ahead = Predicted();
+    EXPECT_NEAR(AngleBetween(now, ahead), speed * 0.2, 0.05);
+
+    ASSERT_TRUE(_headset.SetSensorPredictionTime(0, 0.0f));
+    EXPECT_LT(AngleBetween(Orientation(), Predicted()), 1e-3);
+    EXPECT_FALSE(_headset.SetSensorPredictionTime(0, -1.0f));
+    EXPECT_FALSE(_headset.SetSensorPredictionTime(0, NAN));
+}
+
+TEST_F(SimulatedHeadsetTest, ResetMakesTheCurrentOrientationTheReference)
+{
+    ASSERT_TRUE(_headset.Initialize());
+    usleep(300000);
+    EXPECT_GT(AngleBetween(Orientation(), Quaternion{1, 0, 0, 0}), 1e-3);
+    ASSERT_TRUE(_headset.ResetSensorOrientation(0));
+    EXPECT_LT(AngleBetween(Orientation(), Quaternion{1, 0, 0, 0}), 1e-3);
+}
+
+TEST_F(SimulatedHeadsetTest, CorrectionSwitchesAreReported)
+{
+    ASSERT_TRUE(_headset.Initialize());
+    EXPECT_TRUE(_headset.IsYawCorrectionEnabled(0));
+    EXPECT_FALSE(_headset.IsMagCalibrated(0));
+    ASSERT_TRUE(_headset.EnableYawCorrection(0, 0));
+    EXPECT_FALSE(_headset.IsYawCorrectionEnabled(0));
+    ASSERT_TRUE(_headset.EnableMagYawCorrection(0, 1));
+    EXPECT_TRUE(_headset.IsMagCalibrated(0));
+    EXPECT_FALSE(_headset.EnableYawCorrection(1, 1)) << "no second sensor";
+}
+
+TEST_F(SimulatedHeadsetTest, LatencyTesterFlashesAndReportsAResult)
+{
+    ASSERT_TRUE(_headset.Initialize());
+    unsigned char r = 9, g = 9, b = 9;
+    EXPECT_FALSE(_headset.DisplayLatencyScreenColor(&r, &g, &b));
+    EXPECT_EQ(_headset.GetLatencyResultsString(), nullptr);
+
+    _headset.ProcessLatencyInputs();
+    ASSERT_TRUE(_headset.DisplayLatencyScreenColor(&r, &g, &b));
+    EXPECT_EQ(r, 255);
+    EXPECT_EQ(g, 255);
+    EXPECT_EQ(b, 255);
+
+    OVR_MessageList messages{};
+    for (int i = 0; i < 100 && messages.flags[1] == 0; ++i) {
+        usleep(10000);
+        messages = {};
+        _headset.Update(&messages);
+    }
+    EXPECT_EQ(messages.flags[1], 1) << "the measurement finished";
+    EXPECT_NE(_headset.GetLatencyResultsString(), nullptr);
+    EXPECT_FALSE(_headset.DisplayLatencyScreenColor(&r, &g, &b));
+}
+
+} // namespace
