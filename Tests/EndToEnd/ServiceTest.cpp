@@ -296,16 +296,24 @@ TEST_F(ServiceTest, FallsBackToTheNextFreePort)
     EXPECT_TRUE(ConnectTo(client, kFirstPort + 1, requester.Next()));
 }
 
+// All three of the agent's ports, held by another program.
+struct AllPortsTaken {
+    PortBlocker blockers[3] = {PortBlocker(kFirstPort), PortBlocker(kFirstPort + 1),
+                               PortBlocker(kFirstPort + 2)};
+
+    bool AreHeld() const
+    {
+        return blockers[0].IsHolding() && blockers[1].IsHolding() && blockers[2].IsHolding();
+    }
+};
+
 TEST_F(ServiceTest, WaitsForAPortToBeFreed)
 {
-    PortBlocker blockers[] = {PortBlocker(kFirstPort), PortBlocker(kFirstPort + 1),
-                              PortBlocker(kFirstPort + 2)};
-    for (const PortBlocker& blocker : blockers) {
-        ASSERT_TRUE(blocker.IsHolding());
-    }
+    AllPortsTaken taken;
+    ASSERT_TRUE(taken.AreHeld());
     AgentProcess agent(Options());
     usleep(300000);
-    blockers[2].Release();
+    taken.blockers[2].Release();
     UdpClient client;
     Requester requester{10};
     EXPECT_TRUE(ConnectTo(client, kFirstPort + 2, requester.Next()));
@@ -313,11 +321,8 @@ TEST_F(ServiceTest, WaitsForAPortToBeFreed)
 
 TEST_F(ServiceTest, StopsAtOnceWhileNoPortIsFree)
 {
-    PortBlocker blockers[] = {PortBlocker(kFirstPort), PortBlocker(kFirstPort + 1),
-                              PortBlocker(kFirstPort + 2)};
-    for (const PortBlocker& blocker : blockers) {
-        ASSERT_TRUE(blocker.IsHolding());
-    }
+    AllPortsTaken taken;
+    ASSERT_TRUE(taken.AreHeld());
     AgentProcess agent(Options());
     usleep(300000);
     const Clock::time_point stop = Clock::now();
