@@ -18,12 +18,14 @@ using Platform::StringConverter;
 // Wide text is converted as UTF-32LE bytes straight into wchar_t storage.
 static_assert(sizeof(wchar_t) == 4, "wide text is UTF-32 in 32-bit units");
 
-// Room for the usual case in one round: Japanese text grows by less than half
-// from Shift-JIS or UTF-8 to UTF-8 or UTF-32, and shrinks the other way. The
-// result grows when the text needs more.
+// Room for the usual case in one round: twice the input holds Japanese text
+// converted to UTF-8 or UTF-32, and any text converted from UTF-32. Text that
+// grows more (ASCII to UTF-32, half-width katakana to UTF-8) takes more
+// rounds. iconv is much slower when fed small output buffers, so the room is
+// the result itself rather than a reused chunk.
 size_t _FirstOutputBytes(size_t inputBytes)
 {
-    return inputBytes + inputBytes / 2 + 8;
+    return inputBytes * 2 + 8;
 }
 
 // The whole text is converted or none of it. The result ends at its first
