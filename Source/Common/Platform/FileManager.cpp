@@ -104,15 +104,16 @@ bool MoveItemAtPath(const std::string& from, const std::string& to)
         if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
             return true;
         }
-        if (errno == EXDEV) {
+        const int error = errno;
+        if (error == EXDEV) {
             // Another file system: copy, then remove the source.
             return _Copy(from, to) && RemoveItemAtPath(from);
         }
-        if (errno == EINVAL && !_HasItem(to)) {
+        if (error == EINVAL && !_HasItem(to)) {
             // A file system without the no-replace rename.
-            std::error_code error;
-            fs::rename(from, to, error);
-            return !error;
+            std::error_code renameError;
+            fs::rename(from, to, renameError);
+            return !renameError;
         }
         return false;
     });
