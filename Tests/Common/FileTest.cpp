@@ -1,7 +1,14 @@
 #include "Common/File.h"
 
 #include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -19,6 +26,265 @@ TEST(ModulePathTest, IsTheDirectoryOfTheRunningExecutable)
     ASSERT_FALSE(modulePath.empty());
     EXPECT_NE(modulePath.back(), '/');
     EXPECT_EQ(modulePath + expected.substr(expected.rfind('/')), expected);
+}
+
+using Talmex::File;
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream stream(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// Each test works in a fresh directory of its own under the temporary one.
+class FileTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = std::filesystem::temp_directory_path() / "talmex-file-test-XXXXXX";
+        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
+        _directory = pattern;
+    }
+
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(_directory, ignored);
+    }
+
+    std::string PathOf(const std::string& name) const { return _directory + "/" + name; }
+
+    std::string _directory;
+};
+
+TEST_F(FileTest, CopyMoveAndDeleteAFile)
+{
+    const std::string original = PathOf("original.txt");
+    const std::string copy = PathOf("copy.txt");
+    const std::string moved = PathOf("moved.txt");
+    EXPECT_FALSE(File::Exists(original));
+    WriteFile(original, "content");
+    EXPECT_TRUE(File::Exists(original));
+
+    EXPECT_TRUE(File::Copy(original, copy));
+    EXPECT_TRUE(File::Exists(original));
+    EXPECT_TRUE(File::Exists(copy));
+    EXPECT_EQ(ReadFile(copy), "content");
+
+    EXPECT_TRUE(File::Move(copy, moved));
+    EXPECT_FALSE(File::Exists(copy));
+    EXPECT_TRUE(File::Exists(moved));
+    EXPECT_EQ(ReadFile(moved), "content");
+
+    EXPECT_TRUE(File::Delete(moved));
+    EXPECT_FALSE(File::Exists(moved));
+    EXPECT_FALSE(File::Delete(moved));
+}
+
+TEST_F(FileTest, ExistingDestinationIsLeftUntouched)
+{
+    const std::string source = PathOf("source");
+    const std::string destination = PathOf("destination");
+    WriteFile(source, "new");
+    WriteFile(destination, "old");
+    EXPECT_FALSE(File::Copy(source, destination));
+    EXPECT_FALSE(File::Move(source, destination));
+    EXPECT_EQ(ReadFile(destination), "old");
+    EXPECT_EQ(ReadFile(source), "new");
+
+    // A directory, and a link to nowhere, are items as well.
+    const std::string directory = PathOf("directory");
+    std::filesystem::create_directory(directory);
+    EXPECT_FALSE(File::Copy(source, directory));
+    EXPECT_FALSE(File::Move(source, directory));
+    EXPECT_TRUE(std::filesystem::is_empty(directory));
+    const std::string dangling = PathOf("dangling");
+    std::filesystem::create_symlink(PathOf("nowhere"), dangling);
+    EXPECT_FALSE(File::Copy(source, dangling));
+    EXPECT_FALSE(File::Move(source, dangling));
+    EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+    EXPECT_FALSE(std::filesystem::exists(PathOf("nowhere")));
+}
+
+TEST_F(FileTest, MissingSourceFailsAndCreatesNothing)
+{
+    EXPECT_FALSE(File::Copy(PathOf("missing"), PathOf("copy")));
+    EXPECT_FALSE(File::Move(PathOf("missing"), PathOf("moved")));
+    EXPECT_FALSE(File::Delete(PathOf("missing")));
+    EXPECT_TRUE(std::filesystem::is_empty(_directory));
+}
+
+TEST_F(FileTest, DirectoriesAreCopiedMovedAndDeletedWithTheirContents)
+{
+    const std::string tree = PathOf("tree");
+    std::filesystem::create_directories(tree + "/inner");
+    WriteFile(tree + "/inner/leaf", "leaf");
+    EXPECT_TRUE(File::Exists(tree));
+
+    EXPECT_TRUE(File::Copy(tree, PathOf("copy")));
+    EXPECT_EQ(ReadFile(PathOf("copy/inner/leaf")), "leaf");
+    EXPECT_TRUE(File::Move(PathOf("copy"), PathOf("moved")));
+    EXPECT_EQ(ReadFile(PathOf("moved/inner/leaf")), "leaf");
+    EXPECT_FALSE(File::Exists(PathOf("copy")));
+
+    EXPECT_TRUE(File::Delete(PathOf("moved")));
+    EXPECT_FALSE(File::Exists(PathOf("moved")));
+    EXPECT_EQ(ReadFile(tree + "/inner/leaf"), "leaf");
+}
+
+TEST_F(FileTest, MoveAcrossFileSystemsCopiesThenRemovesTheSource)
+{
+    std::string pattern = "/dev/shm/talmex-file-test-XXXXXX";
+    struct stat shared {}, ours {};
+    if (stat("/dev/shm", &shared) != 0 || stat(_directory.c_str(), &ours) != 0 ||
+        shared.st_dev == ours.st_dev || mkdtemp(&pattern[0]) == nullptr) {
+        GTEST_SKIP() << "no second file system to move across";
+    }
+    const std::string other = pattern;
+    std::filesystem::create_directory(other + "/tree");
+    WriteFile(other + "/tree/leaf", "leaf");
+    EXPECT_TRUE(File::Move(other + "/tree", PathOf("tree")));
+    EXPECT_EQ(ReadFile(PathOf("tree/leaf")), "leaf");
+    EXPECT_FALSE(File::Exists(other + "/tree"));
+    std::error_code ignored;
+    std::filesystem::remove_all(other, ignored);
+}
+
+TEST_F(FileTest, DirectoryIsNotCopiedIntoItself)
+{
+    const std::string tree = PathOf("tree");
+    std::filesystem::create_directory(tree);
+    WriteFile(tree + "/leaf", "leaf");
+    EXPECT_FALSE(File::Copy(tree, tree + "/copy"));
+    EXPECT_FALSE(File::Copy(tree, tree + "/../tree/copy"));
+    EXPECT_FALSE(File::Exists(tree + "/copy"));
+    // A sibling whose name merely begins like it is another place.
+    EXPECT_TRUE(File::Copy(tree, PathOf("tree2")));
+}
+
+TEST_F(FileTest, LinksAreHandledAsLinksNotFollowed)
+{
+    const std::string target = PathOf("target");
+    WriteFile(target, "target");
+    const std::string tree = PathOf("tree");
+    std::filesystem::create_directory(tree);
+    std::filesystem::create_symlink(target, tree + "/link");
+
+    EXPECT_TRUE(File::Copy(tree, PathOf("copy")));
+    EXPECT_TRUE(std::filesystem::is_symlink(PathOf("copy/link")));
+    EXPECT_TRUE(File::Delete(tree));
+    EXPECT_TRUE(File::Delete(PathOf("copy")));
+    EXPECT_EQ(ReadFile(target), "target");
+}
+
+TEST_F(FileTest, PathsThatAreNotUTF8OrHoldAZeroByteFail)
+{
+    // Such a file exists, but no UTF-8 path names it.
+    const std::string latin1 = PathOf("caf\xE9");
+    WriteFile(latin1, "x");
+    ASSERT_TRUE(std::filesystem::exists(latin1));
+    EXPECT_FALSE(File::Exists(latin1));
+    EXPECT_FALSE(File::Delete(latin1));
+    EXPECT_FALSE(File::Copy(latin1, PathOf("copy")));
+    EXPECT_FALSE(File::Move(latin1, PathOf("moved")));
+    EXPECT_FALSE(File::Copy(PathOf("none"), PathOf("caf\xE9-copy")));
+    EXPECT_TRUE(std::filesystem::exists(latin1));
+
+    // Cut at its zero byte, this path would name the file "victim".
+    const std::string victim = PathOf("victim");
+    WriteFile(victim, "x");
+    const std::string withZero = victim + std::string(1, '\0') + "other";
+    EXPECT_FALSE(File::Exists(withZero));
+    EXPECT_FALSE(File::Delete(withZero));
+    EXPECT_FALSE(File::Move(victim, withZero));
+    EXPECT_TRUE(std::filesystem::exists(victim));
+
+    EXPECT_FALSE(File::Exists(""));
+    EXPECT_FALSE(File::Delete(""));
+
+    const std::string japanese = PathOf("日本語");
+    WriteFile(japanese, "x");
+    EXPECT_TRUE(File::Exists(japanese));
+    EXPECT_TRUE(File::Delete(japanese));
+}
+
+TEST_F(FileTest, UnwritablePlacesFail)
+{
+    const std::string source = PathOf("source");
+    WriteFile(source, "x");
+    EXPECT_FALSE(File::Copy(source, PathOf("missing/parent/copy")));
+    EXPECT_FALSE(File::Move(source, PathOf("missing/parent/moved")));
+    // Not even root can create files here.
+    EXPECT_FALSE(File::Copy(source, "/proc/talmex-file-test"));
+    EXPECT_FALSE(File::Move(source, "/proc/talmex-file-test"));
+    EXPECT_FALSE(File::Delete("/proc/self/status"));
+    EXPECT_TRUE(File::Exists(source));
+}
+
+class TemporaryDirectoryTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* saved = std::getenv("TMPDIR");
+        _hadTmpdir = saved != nullptr;
+        _savedTmpdir = _hadTmpdir ? saved : "";
+    }
+
+    void TearDown() override
+    {
+        if (_hadTmpdir) {
+            setenv("TMPDIR", _savedTmpdir.c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+
+    bool _hadTmpdir = false;
+    std::string _savedTmpdir;
+};
+
+TEST_F(TemporaryDirectoryTest, IsTmpdirEndingInASeparator)
+{
+    setenv("TMPDIR", "/var/tmp/talmex", 1);
+    EXPECT_EQ(Talmex::GetTemporaryDirectoryName(), "/var/tmp/talmex/");
+    setenv("TMPDIR", "/var/tmp/talmex/", 1);
+    EXPECT_EQ(Talmex::GetTemporaryDirectoryName(), "/var/tmp/talmex/");
+}
+
+TEST_F(TemporaryDirectoryTest, IsTmpWithoutTmpdir)
+{
+    unsetenv("TMPDIR");
+    EXPECT_EQ(Talmex::GetTemporaryDirectoryName(), "/tmp/");
+    setenv("TMPDIR", "", 1);
+    EXPECT_EQ(Talmex::GetTemporaryDirectoryName(), "/tmp/");
+}
+
+const std::regex kUuid("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
+
+TEST(TemporaryFileNameTest, IsANewUpperCaseVersion4Uuid)
+{
+    std::set<std::string> names;
+    for (int i = 0; i < 100; ++i) {
+        const std::string name = Talmex::GetTemporaryFileName();
+        EXPECT_TRUE(std::regex_match(name, kUuid)) << name;
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 100u);
+}
+
+TEST(TemporaryFileNameTest, PrefixComesFirstWithoutSeparator)
+{
+    const std::string name = Talmex::GetTemporaryFileName("tmp_");
+    ASSERT_EQ(name.size(), 4u + 36u);
+    EXPECT_EQ(name.substr(0, 4), "tmp_");
+    EXPECT_TRUE(std::regex_match(name.substr(4), kUuid)) << name;
+    EXPECT_TRUE(std::regex_match(Talmex::GetTemporaryFileName(""), kUuid));
+    EXPECT_NE(Talmex::GetTemporaryFileName("tmp_"), name);
 }
 
 } // namespace

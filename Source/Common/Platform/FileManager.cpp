@@ -1,0 +1,128 @@
+#include "Common/Platform/FileManager.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+#include <fcntl.h>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace Talmex {
+namespace Platform {
+
+namespace {
+
+// A dangling link is an item too: it must not be replaced.
+bool _HasItem(const fs::path& path)
+{
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
+// True if `inner` is `outer` or lies below it, once both are resolved.
+bool _IsWithin(const fs::path& inner, const fs::path& outer)
+{
+    std::error_code error;
+    const fs::path resolvedInner = fs::weakly_canonical(inner, error);
+    if (error) {
+        return false;
+    }
+    const fs::path resolvedOuter = fs::weakly_canonical(outer, error);
+    if (error) {
+        return false;
+    }
+    auto innerPart = resolvedInner.begin();
+    for (const fs::path& outerPart : resolvedOuter) {
+        if (outerPart.empty()) {
+            continue; // a trailing separator
+        }
+        if (innerPart == resolvedInner.end() || *innerPart != outerPart) {
+            return false;
+        }
+        ++innerPart;
+    }
+    return true;
+}
+
+bool _IsDirectory(const fs::path& path)
+{
+    std::error_code error;
+    return fs::is_directory(fs::symlink_status(path, error));
+}
+
+bool _Copy(const fs::path& from, const fs::path& to)
+{
+    // A directory copied into itself would copy its own copy without end.
+    if (!_HasItem(from) || _HasItem(to) || (_IsDirectory(from) && _IsWithin(to, from))) {
+        return false;
+    }
+    std::error_code error;
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+    return !error;
+}
+
+// std::filesystem's results are reported through error codes, but allocation
+// may still throw; no exception leaves the file manager.
+template <class Operation>
+bool _Guarded(Operation operation)
+{
+    try {
+        return operation();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
+bool FileExistsAtPath(const std::string& path)
+{
+    return _Guarded([&] {
+        std::error_code error;
+        return fs::exists(path, error);
+    });
+}
+
+bool RemoveItemAtPath(const std::string& path)
+{
+    return _Guarded([&] {
+        std::error_code error;
+        const std::uintmax_t removed = fs::remove_all(path, error);
+        return !error && removed > 0;
+    });
+}
+
+bool MoveItemAtPath(const std::string& from, const std::string& to)
+{
+    return _Guarded([&] {
+        if (!_HasItem(from)) {
+            return false;
+        }
+        // Refuses an existing destination in the same step as the rename.
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+            return true;
+        }
+        const int error = errno;
+        if (error == EXDEV) {
+            // Another file system: copy, then remove the source.
+            return _Copy(from, to) && RemoveItemAtPath(from);
+        }
+        if (error == EINVAL && !_HasItem(to)) {
+            // A file system without the no-replace rename.
+            std::error_code renameError;
+            fs::rename(from, to, renameError);
+            return !renameError;
+        }
+        return false;
+    });
+}
+
+bool CopyItemAtPath(const std::string& from, const std::string& to)
+{
+    return _Guarded([&] { return _Copy(from, to); });
+}
+
+} // namespace Platform
+} // namespace Talmex

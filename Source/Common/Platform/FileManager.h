@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace Talmex {
+namespace Platform {
+
+// The file manager's operations on file system paths. None overwrites: an
+// existing destination makes Move and Copy fail untouched. Symbolic links are
+// moved, copied and removed as links, never followed out of the named tree.
+// Failures give false; nothing throws.
+
+// True if an item exists at the path, following symbolic links.
+bool FileExistsAtPath(const std::string& path);
+// Removes a file, a link, or a directory with everything in it.
+bool RemoveItemAtPath(const std::string& path);
+bool MoveItemAtPath(const std::string& from, const std::string& to);
+// Copies a file, a link, or a directory with everything in it.
+bool CopyItemAtPath(const std::string& from, const std::string& to);
+
+} // namespace Platform
+} // namespace Talmex

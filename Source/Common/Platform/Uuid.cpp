@@ -1,0 +1,54 @@
+#include "Common/Platform/Uuid.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <sys/random.h>
+
+namespace Talmex {
+namespace Platform {
+
+namespace {
+
+constexpr size_t kUuidBytes = 16;
+
+bool _FillRandom(uint8_t* bytes, size_t size)
+{
+    size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = getrandom(bytes + filled, size - filled, 0);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        filled += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string CreateUuidString()
+{
+    uint8_t bytes[kUuidBytes];
+    if (!_FillRandom(bytes, sizeof bytes)) {
+        return std::string();
+    }
+    bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40); // version 4
+    bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80); // RFC 4122 variant
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(36);
+    for (size_t i = 0; i < kUuidBytes; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) {
+            text += '-';
+        }
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+} // namespace Platform
+} // namespace Talmex
