@@ -1,6 +1,5 @@
 #include "Common/File.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -11,23 +10,16 @@
 namespace Talmex {
 namespace {
 
-std::atomic<unsigned int> _temporaryCounter{0};
-
-// Opens a file that did not exist before, in the directory of path so that
-// renaming it over path cannot cross file systems. The process id and a
-// counter keep concurrent writers apart; O_EXCL guards against everyone else.
+// Opens a new file in the directory of path, so that renaming it over path
+// cannot cross file systems. The UUID in its name keeps writers apart;
+// O_EXCL makes sure nothing that exists is ever reused.
 int _CreateBeside(const std::string& path, std::string& temporaryPath)
 {
-    const std::string prefix = path + ".tmp-" + std::to_string(getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = prefix + std::to_string(_temporaryCounter++);
-        const int descriptor =
-            open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0 || errno != EEXIST) {
-            return descriptor;
-        }
+    temporaryPath = GetTemporaryFileName(path + ".tmp-");
+    if (temporaryPath.empty()) {
+        return -1;
     }
-    return -1;
+    return open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
 
 bool _WriteAll(int descriptor, const unsigned char* bytes, size_t size)
