@@ -8,7 +8,9 @@
 #include "Common/Net/Socket.h"
 #include "Common/Time.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -19,6 +21,9 @@ namespace Agent {
 namespace {
 
 constexpr uint16_t kPorts[] = {20962, 20963, 20964};
+// Room for a burst of datagrams from many senders between two receive phases,
+// so that a flood does not crowd out the served client's requests.
+constexpr int kSocketReceiveBufferBytes = 4 << 20;
 // Every UDP payload IPv4 can carry fits whole.
 constexpr size_t kReceiveBufferSize = 65515;
 constexpr uint32_t kExpiryMilliseconds = 1000;
@@ -45,9 +50,12 @@ public:
             if (_socket == Net::kInvalidSocket) {
                 return false;
             }
+            Net::EnlargeReceiveBuffer(_socket, kSocketReceiveBufferBytes);
         }
-        for (size_t i = 0; i < sizeof kPorts / sizeof kPorts[0] && !_isBound; ++i) {
-            _isBound = Net::BindAnyAddress(_socket, kPorts[i]);
+        for (uint16_t port : kPorts) {
+            if (!_isBound) {
+                _isBound = Net::BindAnyAddress(_socket, port);
+            }
         }
         return _isBound;
     }
@@ -62,7 +70,8 @@ public:
             if (size < 0) {
                 return;
             }
-            if (!Protocol::HasMagic(_receiveBuffer.data(), static_cast<size_t>(size))) {
+            if (!Protocol::HasMagic(_receiveBuffer.data(), static_cast<size_t>(size)) ||
+                _IsFromAgentPort(sender)) {
                 continue;
             }
             Channel* channel = _Find(sender);
@@ -128,6 +137,15 @@ public:
     }
 
 private:
+    // Datagrams from an agent port are an agent's reports, or forgeries of
+    // them: admitted, they would answer each other forever and hold the
+    // headset. No client sends from these ports.
+    static bool _IsFromAgentPort(const sockaddr_in& sender)
+    {
+        const uint16_t port = ntohs(sender.sin_port);
+        return std::find(std::begin(kPorts), std::end(kPorts), port) != std::end(kPorts);
+    }
+
     Channel* _Find(const sockaddr_in& sender)
     {
         for (IntrusivePtr<Channel>& channel : _channels) {

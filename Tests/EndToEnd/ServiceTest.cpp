@@ -140,6 +140,33 @@ TEST_F(ServiceTest, IgnoresEveryOtherAddressWhileAClientIsServed)
     EXPECT_EQ(CommandLog(), "OVR_Initialize()\n");
 }
 
+TEST_F(ServiceTest, DatagramsFromAgentPortsAreNeverAdmitted)
+{
+    AgentProcess agent(Options());
+    Requester requester{12};
+    // Another agent's ports, and a report forged to come from the agent
+    // itself, repeated until the agent has surely bound its port.
+    UdpClient otherAgents[] = {UdpClient("127.0.0.1", kFirstPort + 1),
+                               UdpClient("127.0.0.1", kFirstPort + 2)};
+    bool forged = true;
+    for (int i = 0; i < 10; ++i) {
+        for (UdpClient& otherAgent : otherAgents) {
+            otherAgent.Send(requester.Next(), kFirstPort);
+        }
+        forged = SendForged(requester.Next(), kFirstPort, kFirstPort) && forged;
+        usleep(50000);
+    }
+    for (UdpClient& otherAgent : otherAgents) {
+        EXPECT_FALSE(otherAgent.Receive(0));
+    }
+    UdpClient client;
+    EXPECT_TRUE(ConnectTo(client, kFirstPort, requester.Next())) << "the headset stays free";
+    EXPECT_EQ(CommandLog(), "OVR_Initialize()\n");
+    if (!forged) {
+        GTEST_SKIP() << "the forged datagram needs a raw socket (root)";
+    }
+}
+
 TEST_F(ServiceTest, SilentClientExpiresAfterASecondAndComesBackAsANewSession)
 {
     AgentProcess agent(Options());

@@ -21,11 +21,12 @@ sockaddr_in LoopbackAddress(uint16_t port)
 
 } // namespace
 
-UdpClient::UdpClient(const char* address)
+UdpClient::UdpClient(const char* address, uint16_t port)
     : _socket(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
 {
     sockaddr_in local{};
     local.sin_family = AF_INET;
+    local.sin_port = htons(port);
     inet_pton(AF_INET, address, &local.sin_addr);
     bind(_socket, reinterpret_cast<const sockaddr*>(&local), sizeof local);
 }
@@ -85,6 +86,28 @@ void PortBlocker::Release()
         _socket = -1;
     }
     _isHolding = false;
+}
+
+bool SendForged(const Bytes& datagram, uint16_t sourcePort, uint16_t port)
+{
+    const int raw = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (raw == -1) {
+        return false;
+    }
+    // The UDP header by hand; a zero checksum means none over IPv4.
+    Bytes packet;
+    for (uint16_t field : {sourcePort, port, static_cast<uint16_t>(8 + datagram.size()),
+                           uint16_t{0}}) {
+        packet.push_back(static_cast<unsigned char>(field >> 8));
+        packet.push_back(static_cast<unsigned char>(field));
+    }
+    packet.insert(packet.end(), datagram.begin(), datagram.end());
+    const sockaddr_in address = LoopbackAddress(port);
+    const bool sent = sendto(raw, packet.data(), packet.size(), 0,
+                             reinterpret_cast<const sockaddr*>(&address),
+                             sizeof address) == static_cast<ssize_t>(packet.size());
+    close(raw);
+    return sent;
 }
 
 std::optional<Bytes> ConnectTo(UdpClient& client, uint16_t port, const Bytes& datagram)

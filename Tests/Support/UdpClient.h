@@ -10,8 +10,8 @@ namespace TalmexTest {
 // A UDP client on its own loopback port, talking to the agent on loopback.
 class UdpClient {
 public:
-    // Bound to an ephemeral port of the given local IPv4 address.
-    explicit UdpClient(const char* address = "127.0.0.1");
+    // Bound to the given local IPv4 address and port (0: an ephemeral one).
+    explicit UdpClient(const char* address = "127.0.0.1", uint16_t port = 0);
     ~UdpClient();
 
     UdpClient(const UdpClient&) = delete;
@@ -44,6 +44,10 @@ private:
     int _socket;
     bool _isHolding = false;
 };
+
+// Sends one datagram to a loopback port with a made-up source port, through a
+// raw socket; false where raw sockets are not allowed.
+bool SendForged(const Bytes& datagram, uint16_t sourcePort, uint16_t port);
 
 // Sends the datagram every 50 ms until a report comes back, for at most
 // about five seconds; gives the first report.

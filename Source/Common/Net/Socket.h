@@ -27,6 +27,15 @@ inline int CreateUdpSocket()
     return socket;
 }
 
+// Asks for a receive buffer of the given size: forced where the process may,
+// else as far as the system's limit allows. Results are the system's to keep.
+inline void EnlargeReceiveBuffer(int socket, int bytes)
+{
+    if (setsockopt(socket, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+        setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
+}
+
 // Binds to the wildcard address, so every IPv4 interface reaches the socket.
 inline bool BindAnyAddress(int socket, uint16_t port)
 {
