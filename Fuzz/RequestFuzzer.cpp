@@ -3,7 +3,7 @@
 // state carries from one input to the next.
 
 #include "Agent/Device.h"
-#include "Agent/Protocol.h"
+#include "Protocol/Header.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +23,7 @@ Stream _stream;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     _stream.Clear();
-    _stream.Write(Talmex::Agent::Protocol::kMagic, sizeof Talmex::Agent::Protocol::kMagic);
+    _stream.Write(Talmex::Protocol::kMagic, sizeof Talmex::Protocol::kMagic);
     _stream.Write(data, size);
     Device& device = Singleton<Device>::_instance;
     device.ReadFrom(_stream, _channel);

@@ -2,11 +2,11 @@
 
 #include "Agent/Channel.h"
 #include "Agent/Device.h"
-#include "Agent/Protocol.h"
 #include "Agent/Stream.h"
 #include "Common/IntrusivePtr.h"
 #include "Common/Net/Socket.h"
 #include "Common/Time.h"
+#include "Protocol/Header.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,13 +20,12 @@ namespace Agent {
 
 namespace {
 
-constexpr uint16_t kPorts[] = {20962, 20963, 20964};
+using Protocol::kAgentPorts;
 // Room for a burst of datagrams from many senders between two receive phases,
 // so that a flood does not crowd out the served client's requests.
 constexpr int kSocketReceiveBufferBytes = 4 << 20;
 // Every UDP payload IPv4 can carry fits whole.
 constexpr size_t kReceiveBufferSize = 65515;
-constexpr uint32_t kExpiryMilliseconds = 1000;
 // As an idle time: active this cycle, or, after a failed send, expired.
 constexpr uint32_t kIdleMark = 0xFFFFFFFF;
 constexpr unsigned int kServingSleepMilliseconds = 2;
@@ -52,7 +51,7 @@ public:
             }
             Net::EnlargeReceiveBuffer(_socket, kSocketReceiveBufferBytes);
         }
-        for (uint16_t port : kPorts) {
+        for (uint16_t port : kAgentPorts) {
             if (!_isBound) {
                 _isBound = Net::BindAnyAddress(_socket, port);
             }
@@ -113,7 +112,7 @@ public:
     void Expire()
     {
         for (size_t i = 0; i < _channels.size();) {
-            if (_channels[i]->_idleTime >= kExpiryMilliseconds) {
+            if (_channels[i]->_idleTime >= Protocol::kChannelExpiryMilliseconds) {
                 _Release(*_channels[i]);
                 _channels.erase(_channels.begin() + static_cast<std::ptrdiff_t>(i));
             } else {
@@ -143,7 +142,7 @@ private:
     static bool _IsFromAgentPort(const sockaddr_in& sender)
     {
         const uint16_t port = ntohs(sender.sin_port);
-        return std::find(std::begin(kPorts), std::end(kPorts), port) != std::end(kPorts);
+        return std::find(std::begin(kAgentPorts), std::end(kAgentPorts), port) != std::end(kAgentPorts);
     }
 
     Channel* _Find(const sockaddr_in& sender)
