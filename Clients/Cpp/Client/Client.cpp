@@ -1,0 +1,321 @@
+#include "Client/Client.h"
+
+#include "Protocol/Header.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <random>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace Talmex {
+namespace Client {
+
+namespace {
+
+using Clock = Client::Clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kBindTime{1000};
+constexpr milliseconds kBindPoll{5};
+constexpr milliseconds kRateWindow{1000};
+
+// Any token but 0, which the agent reads as "none latched yet".
+uint32_t _NewClientToken()
+{
+    std::random_device random;
+    uint32_t token = 0;
+    while (token == 0) {
+        token = random();
+    }
+    return token;
+}
+
+} // namespace
+
+const char* Describe(Status status)
+{
+    switch (status) {
+    case Status::kIdle:
+        return "not connected";
+    case Status::kConnecting:
+        return "waiting for the first report";
+    case Status::kServing:
+        return "serving";
+    case Status::kNotAnswering:
+        return "agent not answering";
+    case Status::kAgentExited:
+        return "agent exited";
+    case Status::kFailed:
+        return "agent not started";
+    }
+    return "unknown";
+}
+
+Client::Client() : _clientToken(_NewClientToken()) {}
+
+Client::~Client()
+{
+    Stop();
+}
+
+bool Client::Spawn(const std::string& agentPath)
+{
+    Stop();
+    std::string error;
+    if (!_agent.Start(agentPath, error)) {
+        return _Fail(Status::kFailed, error);
+    }
+    const Clock::time_point deadline = Clock::now() + kBindTime;
+    while (Clock::now() < deadline) {
+        if (_agent.HasExited()) {
+            return _Fail(Status::kAgentExited, "the agent " + _agent.ExitDescription());
+        }
+        if (const uint16_t port = _agent.BoundPort()) {
+            return _Connect(htonl(INADDR_LOOPBACK), port);
+        }
+        usleep(static_cast<useconds_t>(std::chrono::microseconds(kBindPoll).count()));
+    }
+    _agent.Stop();
+    return _Fail(Status::kFailed,
+                 "the agent bound none of the ports 20962-20964 within a second: are they taken?");
+}
+
+bool Client::Attach(const std::string& host, uint16_t port)
+{
+    Stop();
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    const int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (result != 0) {
+        return _Fail(Status::kFailed, "cannot resolve " + host + ": " + gai_strerror(result));
+    }
+    const uint32_t address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(found);
+    return _Connect(address, port);
+}
+
+bool Client::_Connect(uint32_t address, uint16_t port)
+{
+    _socket = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
+    sockaddr_in agent{};
+    agent.sin_family = AF_INET;
+    agent.sin_addr.s_addr = address;
+    agent.sin_port = htons(port);
+    // Connected, the socket takes datagrams from the agent's address alone.
+    if (_socket == -1 || connect(_socket, reinterpret_cast<const sockaddr*>(&agent), sizeof agent) != 0) {
+        const std::string reason = std::strerror(errno);
+        Stop();
+        return _Fail(Status::kFailed, "cannot open a socket to the agent: " + reason);
+    }
+    _port = port;
+    _status = Status::kConnecting;
+    _counters = Counters();
+    _sessionToken = 0;
+    _reportSequence = 0;
+    _lastAccepted = 0;
+    const Clock::time_point now = Clock::now();
+    _connectedAt = now;
+    _rateWindowStart = now;
+    _Send(now);
+    return true;
+}
+
+void Client::Stop()
+{
+    _agent.Stop();
+    if (_socket != -1) {
+        close(_socket);
+        _socket = -1;
+    }
+    _status = Status::kIdle;
+}
+
+bool Client::_Fail(Status status, const std::string& error)
+{
+    _status = status;
+    _error = error;
+    return false;
+}
+
+void Client::ResetOrientation(int sensor)
+{
+    _wishes.ResetOrientation(sensor);
+    _Send(Clock::now());
+}
+
+void Client::SetPredictionTime(int sensor, float seconds)
+{
+    _wishes.SetPredictionTime(sensor, seconds);
+    _Send(Clock::now());
+}
+
+void Client::SetYawCorrection(int sensor, bool enable)
+{
+    _wishes.SetYawCorrection(sensor, enable);
+    _Send(Clock::now());
+}
+
+void Client::SetMagYawCorrection(int sensor, bool enable)
+{
+    _wishes.SetMagYawCorrection(sensor, enable);
+    _Send(Clock::now());
+}
+
+void Client::FeedLatencyTester()
+{
+    _wishes.FeedLatencyTester();
+    _Send(Clock::now());
+}
+
+bool Client::Poll(HeadsetState& state)
+{
+    if (_socket == -1) {
+        return false;
+    }
+    const Clock::time_point now = Clock::now();
+    bool updated = false;
+    _Receive(state, updated, now);
+    _SendDue(now);
+    _UpdateStatus(now);
+    return updated;
+}
+
+bool Client::Wait(HeadsetState& state, milliseconds timeout)
+{
+    const Clock::time_point deadline = Clock::now() + timeout;
+    for (;;) {
+        if (Poll(state)) {
+            return true;
+        }
+        const Clock::time_point now = Clock::now();
+        if (_socket == -1 || _status == Status::kAgentExited || now >= deadline) {
+            return false;
+        }
+        // Wake for the next request that falls due, at the latest.
+        const milliseconds left = std::chrono::duration_cast<milliseconds>(deadline - now);
+        pollfd ready = {_socket, POLLIN, 0};
+        poll(&ready, 1, static_cast<int>(std::min(left, kRetryInterval).count()) + 1);
+    }
+}
+
+std::chrono::milliseconds Client::NewestReportAge() const
+{
+    if (_counters.reportsReceived == 0) {
+        return milliseconds(-1);
+    }
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - _newestReport);
+}
+
+void Client::_Receive(HeadsetState& state, bool& updated, Clock::time_point now)
+{
+    // One byte more than a report, so that a longer datagram shows as such.
+    unsigned char datagram[Protocol::ReportLayout::kSize + 1];
+    for (;;) {
+        const ssize_t size = recv(_socket, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC);
+        if (size < 0) {
+            if (errno == ECONNREFUSED) {
+                // The agent's port is closed: nobody serves there now.
+                _error = "nothing listens on the agent's port";
+                _status = Status::kNotAnswering;
+                continue;
+            }
+            return;
+        }
+        HeadsetState report;
+        if (Protocol::DecodeReport(datagram, static_cast<size_t>(size), report) !=
+                Protocol::ReportCheck::kValid ||
+            !_Accept(report)) {
+            ++_counters.reportsRejected;
+            continue;
+        }
+        state = report;
+        updated = true;
+        ++_counters.reportsReceived;
+        ++_rateWindowReports;
+        _newestReport = now;
+    }
+}
+
+bool Client::_Accept(const HeadsetState& report)
+{
+    const Protocol::ReportHeader& header = report.header;
+    if (header.clientToken != 0 && header.clientToken != _clientToken) {
+        return false;
+    }
+    if (header.sessionToken != _sessionToken || _counters.sessions == 0) {
+        if (_counters.sessions != 0) {
+            _wishes.StartSession();
+        }
+        ++_counters.sessions;
+        _sessionToken = header.sessionToken;
+        _reportSequence = 0;
+        _lastAccepted = 0;
+    } else if (!Protocol::IsLaterSequence(header.sequence, _reportSequence)) {
+        return false;
+    } else {
+        _counters.reportsLost += header.sequence - Protocol::NextSequence(_reportSequence);
+    }
+    _reportSequence = header.sequence;
+    if (header.clientToken == _clientToken && header.lastRequestSequence != _lastAccepted) {
+        _lastAccepted = header.lastRequestSequence;
+        ++_counters.requestsAccepted;
+        _wishes.Accepted(header.lastRequestSequence);
+    }
+    return true;
+}
+
+void Client::_SendDue(Clock::time_point now)
+{
+    const milliseconds interval = _wishes.HasUnconfirmedChange() ? kRetryInterval : kKeepAliveInterval;
+    if (now - _lastSent >= interval) {
+        _Send(now);
+    }
+}
+
+void Client::_Send(Clock::time_point now)
+{
+    if (_socket == -1) {
+        return;
+    }
+    _sequence = Protocol::NextSequence(_sequence);
+    _request.header.clientToken = _clientToken;
+    _request.header.sessionToken = _sessionToken;
+    _request.header.sequence = _sequence;
+    _request.wishes = _wishes.Current();
+    _stream.Clear();
+    Protocol::WriteRequest(_request, _writer, _stream);
+    send(_socket, _stream.Data(), _stream.Size(), MSG_DONTWAIT);
+    ++_counters.requestsSent;
+    _wishes.Sent(_sequence);
+    _lastSent = now;
+}
+
+void Client::_UpdateStatus(Clock::time_point now)
+{
+    if (now - _rateWindowStart >= kRateWindow) {
+        const std::chrono::duration<double> window = now - _rateWindowStart;
+        _counters.reportRate = static_cast<double>(_rateWindowReports) / window.count();
+        _rateWindowReports = 0;
+        _rateWindowStart = now;
+    }
+    if (_agent.IsStarted() && _agent.HasExited()) {
+        _Fail(Status::kAgentExited, "the agent " + _agent.ExitDescription());
+        return;
+    }
+    const Clock::time_point lastSign = _counters.reportsReceived == 0 ? _connectedAt : _newestReport;
+    if (now - lastSign > kAnswerTime) {
+        _status = Status::kNotAnswering;
+    } else if (_counters.reportsReceived != 0) {
+        _status = Status::kServing;
+    }
+}
+
+} // namespace Client
+} // namespace Talmex

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "Client/AgentProcess.h"
+#include "Client/HeadsetState.h"
+#include "Client/WishList.h"
+#include "Protocol/Request.h"
+#include "Protocol/Stream.h"
+#include "Protocol/TypedBlock.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace Talmex {
+namespace Client {
+
+enum class Status {
+    kIdle,          // neither started nor attached
+    kConnecting,    // no report yet
+    kServing,       // reports arrive
+    kNotAnswering,  // no report for longer than the answer time
+    kAgentExited,   // the child this client started has ended
+    kFailed,        // the agent could not be started, or bound no port
+};
+
+const char* Describe(Status status);
+
+struct Counters {
+    uint64_t reportsReceived = 0;
+    // Gaps in the report sequence of a session.
+    uint64_t reportsLost = 0;
+    // Datagrams that failed a check (size, magic, count word, tokens, order).
+    uint64_t reportsRejected = 0;
+    uint64_t requestsSent = 0;
+    // Requests that a report confirmed as accepted.
+    uint64_t requestsAccepted = 0;
+    // Sessions the agent opened for this client; more than one means the
+    // agent dropped the channel and admitted it again.
+    uint64_t sessions = 0;
+    // Reports per second over the last full second.
+    double reportRate = 0;
+};
+
+// A host's connection to the agent: it starts the agent or attaches to a
+// running one, keeps the channel with a request every 100 ms, re-sends a
+// wish until a report confirms it, and decodes and checks every report.
+// Nothing blocks except Wait, which is bounded by its time-out.
+class Client {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Without a report for this long, the agent counts as not answering.
+    static constexpr std::chrono::milliseconds kAnswerTime{500};
+    static constexpr std::chrono::milliseconds kKeepAliveInterval{100};
+    static constexpr std::chrono::milliseconds kRetryInterval{20};
+
+    Client();
+    ~Client();
+
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    // Starts the agent as a child and waits, at most a second, until it has
+    // bound its port. False, with the reason in LastError, otherwise.
+    bool Spawn(const std::string& agentPath = DefaultAgentPath());
+    // Talks to an agent that runs already.
+    bool Attach(const std::string& host, uint16_t port);
+    // Stops the agent this client started; detaches from any other.
+    void Stop();
+
+    void ResetOrientation(int sensor);
+    void SetPredictionTime(int sensor, float seconds);
+    void SetYawCorrection(int sensor, bool enable);
+    void SetMagYawCorrection(int sensor, bool enable);
+    void FeedLatencyTester();
+
+    // Handles every datagram that has arrived and sends what is due; true
+    // when a new report updated the state.
+    bool Poll(HeadsetState& state);
+    // Polls until a new report arrives or the time is up.
+    bool Wait(HeadsetState& state, std::chrono::milliseconds timeout);
+
+    Status GetStatus() const { return _status; }
+    const Counters& GetCounters() const { return _counters; }
+    // Time since the newest report, or -1 ms before the first.
+    std::chrono::milliseconds NewestReportAge() const;
+    uint16_t Port() const { return _port; }
+    // The agent this client started, if any.
+    const AgentProcess& Agent() const { return _agent; }
+    // What went wrong last, in words.
+    const std::string& LastError() const { return _error; }
+    // The socket, for a host that waits in its own poll loop.
+    int Descriptor() const { return _socket; }
+
+private:
+    bool _Connect(uint32_t address, uint16_t port);
+    void _Receive(HeadsetState& state, bool& updated, Clock::time_point now);
+    bool _Accept(const HeadsetState& report);
+    void _SendDue(Clock::time_point now);
+    void _Send(Clock::time_point now);
+    void _UpdateStatus(Clock::time_point now);
+    bool _Fail(Status status, const std::string& error);
+
+    AgentProcess _agent;
+    int _socket = -1;
+    uint16_t _port = 0;
+    uint32_t _clientToken;
+    uint32_t _sessionToken = 0;
+    uint32_t _sequence = 0;
+    uint32_t _reportSequence = 0;
+    uint32_t _lastAccepted = 0;
+    WishList _wishes;
+    Protocol::Request _request;
+    Protocol::BlockWriter _writer;
+    Protocol::Stream _stream;
+    Status _status = Status::kIdle;
+    Counters _counters;
+    std::string _error;
+    Clock::time_point _connectedAt;
+    Clock::time_point _lastSent;
+    Clock::time_point _newestReport;
+    Clock::time_point _rateWindowStart;
+    uint64_t _rateWindowReports = 0;
+};
+
+} // namespace Client
+} // namespace Talmex
