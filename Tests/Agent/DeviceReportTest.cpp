@@ -1,6 +1,6 @@
 #include "Agent/Device.h"
 #include "RecordingHeadset.h"
-#include "Support/ProtocolBytes.h"
+#include "Support/Golden.h"
 
 #include <string>
 
@@ -111,6 +111,7 @@ TEST_F(DeviceReportTest, ReportLayoutByteForByte)
     expected.insert(expected.end(), {10, 20, 30, 2, 2});
 
     EXPECT_EQ(Report(_channel), expected);
+    EXPECT_EQ(GoldenBytes("report.hex"), expected) << "the clients' golden report";
 }
 
 TEST_F(DeviceReportTest, PlugInIsAskedInTheReportOrder)

@@ -1,0 +1,176 @@
+#include "Client/Client.h"
+#include "Support/UdpClient.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sched.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Talmex::Client::Client;
+using Talmex::Client::HeadsetState;
+using Talmex::Client::Status;
+
+constexpr uint16_t kFirstPort = 20962;
+
+// The client against the real agent, in a private network when allowed so
+// that the agent's ports are the test's alone.
+class ClientTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (unshare(CLONE_NEWNET) == 0) {
+            ASSERT_EQ(std::system("ip link set lo up >/dev/null 2>&1"), 0);
+        }
+    }
+
+    void TearDown() override
+    {
+        if (!_logPath.empty()) {
+            unlink(_logPath.c_str());
+        }
+    }
+
+    // Makes the recording plug-in the one the agent finds, logging its
+    // commands to a file of the test's own.
+    void UseRecordingPlugIn()
+    {
+        char path[] = "/tmp/talmex-client-log-XXXXXX";
+        const int file = mkstemp(path);
+        ASSERT_NE(file, -1);
+        close(file);
+        _logPath = path;
+        setenv("TALMEX_RECORDING_LOG", path, 1);
+        ASSERT_EQ(chdir(TALMEX_TEST_PLUGIN_FOLDERS "/recording"), 0);
+    }
+
+    std::string CommandLog() const
+    {
+        std::ifstream file(_logPath);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    // Keeps the client going for at most the time, until the log reads so.
+    bool PollUntilLogIs(const std::string& expected, std::chrono::milliseconds time)
+    {
+        const auto deadline = Client::Clock::now() + time;
+        while (Client::Clock::now() < deadline) {
+            _client.Wait(_state, 10ms);
+            if (CommandLog() == expected) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool Connect()
+    {
+        return _client.Spawn(TALMEX_AGENT_PATH) && _client.Wait(_state, 2s);
+    }
+
+    Client _client;
+    HeadsetState _state;
+    std::string _logPath;
+};
+
+TEST_F(ClientTest, SpawnsTheAgentDecodesItsReportsAndStopsIt)
+{
+    ASSERT_TRUE(Connect()) << _client.LastError();
+    EXPECT_EQ(_client.Port(), kFirstPort);
+    EXPECT_EQ(_client.GetStatus(), Status::kServing);
+    EXPECT_TRUE(_state.display.hmdPresent);
+    EXPECT_EQ(_state.display.resolution[0], 1280);
+    EXPECT_EQ(_state.display.resolution[1], 800);
+    EXPECT_EQ(_state.display.screenSize[0], 0.14976f);
+    EXPECT_EQ(_state.sensorCount, 1);
+    EXPECT_TRUE(_state.sensors[0].present && _state.sensors[0].orientationValid);
+    EXPECT_FALSE(_state.sensors[1].present);
+
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(_client.Wait(_state, 1s));
+    }
+    EXPECT_EQ(_client.GetCounters().reportsRejected, 0u);
+    EXPECT_EQ(_client.GetCounters().sessions, 1u);
+    EXPECT_GE(_client.GetCounters().requestsAccepted, 1u);
+
+    _client.Stop();
+    EXPECT_EQ(_client.Agent().ExitDescription(), "exited with status 0");
+    EXPECT_EQ(_client.GetStatus(), Status::kIdle);
+}
+
+TEST_F(ClientTest, EveryRequestReachesThePlugInExactlyOnce)
+{
+    UseRecordingPlugIn();
+    ASSERT_TRUE(Connect()) << _client.LastError();
+    _client.ResetOrientation(0);
+    _client.SetPredictionTime(1, 0.05f);
+    _client.SetYawCorrection(0, false);
+    _client.SetMagYawCorrection(1, true);
+    _client.FeedLatencyTester();
+    // Long enough for several keep-alives, which must repeat nothing.
+    usleep(300000);
+    EXPECT_TRUE(PollUntilLogIs("OVR_Initialize()\n"
+                               "OVR_ResetSensorOrientation(0)\n"
+                               "OVR_SetSensorPredictionTime(1, 0.05)\n"
+                               "OVR_EnableYawCorrection(0, 0)\n"
+                               "OVR_EnableMagYawCorrection(1, 1)\n"
+                               "OVR_ProcessLatencyInputs()\n",
+                               1s))
+        << CommandLog();
+}
+
+TEST_F(ClientTest, NewSessionAfterExpiryReappliesTheSettings)
+{
+    UseRecordingPlugIn();
+    ASSERT_TRUE(Connect()) << _client.LastError();
+    _client.SetPredictionTime(0, 0.02f);
+    _client.ResetOrientation(0);
+    const std::string firstSession =
+        "OVR_Initialize()\nOVR_SetSensorPredictionTime(0, 0.02)\nOVR_ResetSensorOrientation(0)\n";
+    ASSERT_TRUE(PollUntilLogIs(firstSession, 2s)) << CommandLog();
+
+    usleep(1300000); // silent past the expiry: the agent drops the channel
+    EXPECT_TRUE(PollUntilLogIs(firstSession +
+                                   "OVR_Destroy()\nOVR_Initialize()\nOVR_SetSensorPredictionTime(0, 0.02)\n",
+                               3s))
+        << CommandLog();
+    EXPECT_EQ(_client.GetCounters().sessions, 2u);
+    EXPECT_EQ(_client.GetStatus(), Status::kServing);
+}
+
+TEST_F(ClientTest, LearnsThePortItsChildBoundWhenTheFirstIsTaken)
+{
+    TalmexTest::PortBlocker taken(kFirstPort);
+    ASSERT_TRUE(taken.IsHolding());
+    ASSERT_TRUE(Connect()) << _client.LastError();
+    EXPECT_EQ(_client.Port(), kFirstPort + 1);
+}
+
+TEST_F(ClientTest, DeadOrSilentAgentIsReportedWithinASecond)
+{
+    ASSERT_TRUE(Connect()) << _client.LastError();
+    kill(_client.Agent().Pid(), SIGKILL);
+    const auto killed = Client::Clock::now();
+    while (_client.GetStatus() != Status::kAgentExited && Client::Clock::now() - killed < 1s) {
+        _client.Wait(_state, 10ms);
+    }
+    EXPECT_EQ(_client.GetStatus(), Status::kAgentExited);
+    EXPECT_EQ(_client.LastError(), "the agent killed by signal Killed");
+
+    Client silent;
+    ASSERT_TRUE(silent.Attach("127.0.0.1", kFirstPort));
+    EXPECT_FALSE(silent.Wait(_state, 1s));
+    EXPECT_EQ(silent.GetStatus(), Status::kNotAnswering);
+}
+
+} // namespace

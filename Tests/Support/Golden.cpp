@@ -1,0 +1,32 @@
+#include "Support/Golden.h"
+
+#include <cctype>
+#include <fstream>
+#include <sstream>
+
+namespace TalmexTest {
+
+std::string GoldenText(const std::string& name)
+{
+    std::ifstream file(std::string(TALMEX_GOLDEN_FOLDER) + "/" + name);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+Bytes GoldenBytes(const std::string& name)
+{
+    Bytes bytes;
+    std::string digits;
+    for (char c : GoldenText(name)) {
+        if (std::isxdigit(static_cast<unsigned char>(c))) {
+            digits += c;
+        }
+    }
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) {
+        bytes.push_back(static_cast<unsigned char>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+} // namespace TalmexTest
