@@ -10,9 +10,10 @@ using HeadsetState = Protocol::Report;
 using Protocol::DisplayState;
 using Protocol::SensorState;
 
-// Yaw, pitch and roll in radians of an orientation (w, x, y, z) in the
-// head frame (x right, y up, z backwards): yaw about y, then pitch about x,
-// then roll about z.
+// Yaw, pitch and roll in degrees of an orientation (w, x, y, z) in the head
+// frame (x right, y up, z backwards): yaw about y, then pitch about x, then
+// roll about z. Positive yaw turns left, positive pitch looks up, positive
+// roll tilts the head to the left.
 struct YawPitchRoll {
     double yaw;
     double pitch;
