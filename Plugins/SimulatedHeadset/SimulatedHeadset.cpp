@@ -1,41 +1,42 @@
-// A simulated headset: a 1280 x 800 display with its lens geometry in metres
-// and one head sensor that follows HeadMotion. It answers only between
-// OVR_Initialize and OVR_Destroy, as a headset that is switched on.
+// A simulated headset. What it measures comes from a sample source: the
+// synthetic one (a 1280 x 800 display and one head sensor following
+// HeadMotion), or, when TALMEX_REPLAY names a recording, the recorded
+// reports in their recorded timing, looped. Each OVR_Update takes a sample,
+// as a device's update does; the host's commands act on top of it: reset
+// re-centres the orientation, prediction extrapolates from the angular
+// velocity, yaw correction off lets the heading drift. It answers only
+// between OVR_Initialize and OVR_Destroy, as a headset that is switched on.
+// A recording that cannot be replayed makes the headset absent, with one line
+// on standard error saying why.
 //
 // Message flags of OVR_Update: the first is set once after the headset was
 // started, the second once when a latency measurement has finished; the third
 // is never set.
 
 #include "Agent/OculusPluginEntryPoints.h"
-#include "HeadMotion.h"
+#include "Quaternion.h"
+#include "ReplaySource.h"
+#include "SyntheticSource.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <time.h>
 
-using SimulatedHeadset::HeadMotion;
 using SimulatedHeadset::Quaternion;
-using SimulatedHeadset::Vector3;
+using SimulatedHeadset::Sample;
+using SimulatedHeadset::SampleSource;
+using Talmex::Protocol::SensorState;
 
 namespace
 {
 
-constexpr int kSensorCount = 1;
-constexpr int kScreenWidth = 1280;
-constexpr int kScreenHeight = 800;
-constexpr float kScreenSize[2] = {0.14976f, 0.0936f};
-constexpr float kEyeToScreenDistance = 0.041f;
-constexpr float kInterpupillaryDistance = 0.064f;
-constexpr float kLensSeparationDistance = 0.0635f;
-constexpr float kPlayerEyeHeight = 1.675f;
-constexpr float kEyeOffset[2] = {-0.032f, 0.032f};
-constexpr float kDistortion[4] = {1.0f, 0.22f, 0.24f, 0.0f};
+constexpr int kSensors = Talmex::Protocol::kSensorCount;
 constexpr double kDefaultPredictionSeconds = 0.03;
 constexpr double kMaxPredictionSeconds = 0.5;
 // Yaw drift of an uncorrected gyroscope, radians per second.
 constexpr double kYawDriftRate = 0.0017;
-constexpr Vector3 kGravity = {0, 9.80665, 0};
-// Earth's field in gauss, pointing north (-z) and down.
-constexpr Vector3 kMagneticField = {0, -0.42, -0.21};
 constexpr double kLatencyFlashSeconds = 0.1;
 constexpr double kLatencyTestSeconds = 0.2;
 
@@ -46,6 +47,25 @@ double MonotonicSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// The synthetic motion, or the recording TALMEX_REPLAY names; null when that
+// recording cannot be replayed.
+std::unique_ptr<SampleSource> MakeSource()
+{
+    const char *path = std::getenv("TALMEX_REPLAY");
+    if (path == nullptr || *path == '\0') {
+        return std::make_unique<SimulatedHeadset::SyntheticSource>();
+    }
+    std::string error;
+    std::unique_ptr<SampleSource> replay = SimulatedHeadset::ReplaySource::Load(path, error);
+    if (!replay) {
+        std::fprintf(stderr, "simulated headset: no replay, headset absent: %s\n", error.c_str());
+    }
+    return replay;
+}
+
+const std::unique_ptr<SampleSource> _source = MakeSource();
+
+// What the host's commands have set on one sensor.
 struct Sensor {
     double predictionSeconds = kDefaultPredictionSeconds;
     bool yawCorrection = true;
@@ -59,8 +79,10 @@ struct Sensor {
 struct Headset {
     bool isOn = false;
     double startTime = 0;
+    double sampleTime = 0;
+    Sample sample;
     bool announceStart = false;
-    Sensor sensor;
+    Sensor sensors[kSensors];
     double latencyTestStart = -1;
     bool latencyResultPending = false;
     bool hasLatencyResult = false;
@@ -73,23 +95,48 @@ double Now()
     return MonotonicSeconds() - _headset.startTime;
 }
 
+void TakeSample(double t)
+{
+    _headset.sampleTime = t;
+    _source->SampleAt(t, _headset.sample);
+}
+
 bool IsLiveSensor(int sensor)
 {
-    return _headset.isOn && sensor >= 0 && sensor < kSensorCount;
+    return _headset.isOn && sensor >= 0 && sensor < kSensors &&
+           _headset.sample.sensors[sensor].present;
 }
 
-double DriftAt(double t)
+Quaternion QuaternionOf(const float (&q)[4])
 {
-    const Sensor &s = _headset.sensor;
-    return s.yawCorrection ? s.drift : s.drift + kYawDriftRate * (t - s.driftSince);
+    return {q[0], q[1], q[2], q[3]};
 }
 
-// What the sensor reports: the true motion with its drift, after any reset.
-Quaternion ReportedOrientationAt(double t)
+double DriftOf(const Sensor &s)
 {
-    const Quaternion drifted =
-        Quaternion::AboutAxis({0, 1, 0}, DriftAt(t)) * HeadMotion::OrientationAt(t);
-    return _headset.sensor.reset * drifted;
+    return s.yawCorrection ? s.drift : s.drift + kYawDriftRate * (_headset.sampleTime - s.driftSince);
+}
+
+// What the sensor reports: the measured orientation with its drift, after any reset.
+Quaternion ReportedOrientation(int sensor)
+{
+    const Sensor &s = _headset.sensors[sensor];
+    const Quaternion measured = QuaternionOf(_headset.sample.sensors[sensor].orientation);
+    return s.reset * Quaternion::AboutAxis({0, 1, 0}, DriftOf(s)) * measured;
+}
+
+// The orientation the sensor will have after the prediction time if it keeps
+// turning at its present angular velocity (head frame).
+Quaternion PredictedOrientation(int sensor)
+{
+    const float(&w)[3] = _headset.sample.sensors[sensor].angularVelocity;
+    const double speed = std::sqrt(double(w[0]) * w[0] + double(w[1]) * w[1] + double(w[2]) * w[2]);
+    const Quaternion now = ReportedOrientation(sensor);
+    if (speed == 0) {
+        return now;
+    }
+    const double angle = speed * _headset.sensors[sensor].predictionSeconds;
+    return now * Quaternion::AboutAxis({w[0] / speed, w[1] / speed, w[2] / speed}, angle);
 }
 
 void UpdateLatencyTest(double t)
@@ -116,20 +163,33 @@ void StoreQuaternion(const Quaternion &q, float *w, float *x, float *y, float *z
     Store(z, static_cast<float>(q.z));
 }
 
-void StoreVector(const Vector3 &v, float *x, float *y, float *z)
-{
-    Store(x, static_cast<float>(v.x));
-    Store(y, static_cast<float>(v.y));
-    Store(z, static_cast<float>(v.z));
-}
-
-template <class T> OVR_Bool StoreIfOn(T *destination, T value)
+// Stores the sample's values while the headset is on; the result is their
+// validity flag.
+template <size_t N> OVR_Bool StoreValues(const float (&values)[N], bool valid, float *const (&to)[N])
 {
     if (!_headset.isOn) {
         return 0;
     }
-    Store(destination, value);
-    return 1;
+    for (size_t i = 0; i < N; ++i) {
+        Store(to[i], values[i]);
+    }
+    return valid ? 1 : 0;
+}
+
+OVR_Bool StoreValue(float value, bool valid, float *to)
+{
+    const float values[1] = {value};
+    return StoreValues(values, valid, {to});
+}
+
+OVR_Bool StoreSensorVector(int sensor, const float (SensorState::*vector)[3], bool SensorState::*valid,
+                           float *x, float *y, float *z)
+{
+    if (!IsLiveSensor(sensor)) {
+        return 0;
+    }
+    const SensorState &s = _headset.sample.sensors[sensor];
+    return StoreValues(s.*vector, s.*valid, {x, y, z});
 }
 
 } // namespace
@@ -141,7 +201,9 @@ OVR_Bool OVR_Update(OVR_MessageList *messages)
     if (!_headset.isOn) {
         return 0;
     }
-    UpdateLatencyTest(Now());
+    const double t = Now();
+    TakeSample(t);
+    UpdateLatencyTest(t);
     if (messages != nullptr) {
         messages->flags[0] = _headset.announceStart ? 1 : 0;
         messages->flags[1] = _headset.latencyResultPending ? 1 : 0;
@@ -153,10 +215,14 @@ OVR_Bool OVR_Update(OVR_MessageList *messages)
 
 OVR_Bool OVR_Initialize()
 {
+    if (!_source) {
+        return 0;
+    }
     _headset = Headset();
     _headset.isOn = true;
     _headset.startTime = MonotonicSeconds();
     _headset.announceStart = true;
+    TakeSample(0);
     return 1;
 }
 
@@ -169,12 +235,12 @@ OVR_Bool OVR_Destroy()
 
 int OVR_GetSensorCount()
 {
-    return _headset.isOn ? kSensorCount : 0;
+    return _headset.isOn ? _headset.sample.sensorCount : 0;
 }
 
 OVR_Bool OVR_IsHMDPresent()
 {
-    return _headset.isOn ? 1 : 0;
+    return _headset.isOn && _headset.sample.display.hmdPresent ? 1 : 0;
 }
 
 OVR_Bool OVR_GetSensorOrientation(int sensor, float *w, float *x, float *y, float *z)
@@ -182,8 +248,8 @@ OVR_Bool OVR_GetSensorOrientation(int sensor, float *w, float *x, float *y, floa
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    StoreQuaternion(ReportedOrientationAt(Now()), w, x, y, z);
-    return 1;
+    StoreQuaternion(ReportedOrientation(sensor), w, x, y, z);
+    return _headset.sample.sensors[sensor].orientationValid ? 1 : 0;
 }
 
 OVR_Bool OVR_GetSensorPredictedOrientation(int sensor, float *w, float *x, float *y, float *z)
@@ -191,8 +257,9 @@ OVR_Bool OVR_GetSensorPredictedOrientation(int sensor, float *w, float *x, float
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    StoreQuaternion(ReportedOrientationAt(Now() + _headset.sensor.predictionSeconds), w, x, y, z);
-    return 1;
+    StoreQuaternion(PredictedOrientation(sensor), w, x, y, z);
+    const SensorState &s = _headset.sample.sensors[sensor];
+    return s.orientationValid && s.angularVelocityOrMagnetometerValid ? 1 : 0;
 }
 
 OVR_Bool OVR_GetSensorPredictionTime(int sensor, float *seconds)
@@ -200,7 +267,7 @@ OVR_Bool OVR_GetSensorPredictionTime(int sensor, float *seconds)
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    Store(seconds, static_cast<float>(_headset.sensor.predictionSeconds));
+    Store(seconds, static_cast<float>(_headset.sensors[sensor].predictionSeconds));
     return 1;
 }
 
@@ -209,7 +276,7 @@ OVR_Bool OVR_SetSensorPredictionTime(int sensor, float seconds)
     if (!IsLiveSensor(sensor) || !(seconds >= 0 && seconds <= kMaxPredictionSeconds)) {
         return 0;
     }
-    _headset.sensor.predictionSeconds = seconds;
+    _headset.sensors[sensor].predictionSeconds = seconds;
     return 1;
 }
 
@@ -218,13 +285,12 @@ OVR_Bool OVR_EnableYawCorrection(int sensor, OVR_Bool enable)
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    Sensor &s = _headset.sensor;
-    const double t = Now();
+    Sensor &s = _headset.sensors[sensor];
     if (enable != 0) {
         // Correction pulls the heading back to magnetic north at once.
         s.drift = 0;
     } else if (s.yawCorrection) {
-        s.driftSince = t;
+        s.driftSince = _headset.sampleTime;
     }
     s.yawCorrection = enable != 0;
     return 1;
@@ -235,36 +301,27 @@ OVR_Bool OVR_ResetSensorOrientation(int sensor)
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    _headset.sensor.reset = Quaternion::Identity();
-    _headset.sensor.reset = ReportedOrientationAt(Now()).Conjugate();
+    Sensor &s = _headset.sensors[sensor];
+    s.reset = Quaternion::Identity();
+    s.reset = ReportedOrientation(sensor).Conjugate();
     return 1;
 }
 
 OVR_Bool OVR_GetAcceleration(int sensor, float *x, float *y, float *z)
 {
-    if (!IsLiveSensor(sensor)) {
-        return 0;
-    }
-    StoreVector(HeadMotion::OrientationAt(Now()).ToLocal(kGravity), x, y, z);
-    return 1;
+    return StoreSensorVector(sensor, &SensorState::acceleration, &SensorState::accelerationValid, x, y, z);
 }
 
 OVR_Bool OVR_GetAngularVelocity(int sensor, float *x, float *y, float *z)
 {
-    if (!IsLiveSensor(sensor)) {
-        return 0;
-    }
-    StoreVector(HeadMotion::AngularVelocityAt(Now()), x, y, z);
-    return 1;
+    return StoreSensorVector(sensor, &SensorState::angularVelocity,
+                             &SensorState::angularVelocityOrMagnetometerValid, x, y, z);
 }
 
 OVR_Bool OVR_GetMagnetometer(int sensor, float *x, float *y, float *z)
 {
-    if (!IsLiveSensor(sensor)) {
-        return 0;
-    }
-    StoreVector(HeadMotion::OrientationAt(Now()).ToLocal(kMagneticField), x, y, z);
-    return 1;
+    return StoreSensorVector(sensor, &SensorState::magnetometer,
+                             &SensorState::angularVelocityOrMagnetometerValid, x, y, z);
 }
 
 OVR_Bool OVR_IsSensorPresent(int sensor)
@@ -279,58 +336,66 @@ const char *OVR_GetDisplayDeviceName()
 
 OVR_Bool OVR_GetScreenResolution(int *horizontal, int *vertical)
 {
-    StoreIfOn(vertical, kScreenHeight);
-    return StoreIfOn(horizontal, kScreenWidth);
+    if (!_headset.isOn) {
+        return 0;
+    }
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    Store(horizontal, static_cast<int>(d.resolution[0]));
+    Store(vertical, static_cast<int>(d.resolution[1]));
+    return d.resolutionValid ? 1 : 0;
 }
 
 OVR_Bool OVR_GetScreenSize(float *horizontal, float *vertical)
 {
-    StoreIfOn(vertical, kScreenSize[1]);
-    return StoreIfOn(horizontal, kScreenSize[0]);
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    return StoreValues(d.screenSize, d.screenSizeValid, {horizontal, vertical});
 }
 
 OVR_Bool OVR_GetEyeToScreenDistance(float *distance)
 {
-    return StoreIfOn(distance, kEyeToScreenDistance);
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    return StoreValue(d.eyeToScreenDistance, d.eyeToScreenDistanceValid, distance);
 }
 
 OVR_Bool OVR_GetInterpupillaryDistance(float *distance)
 {
-    return StoreIfOn(distance, kInterpupillaryDistance);
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    return StoreValue(d.interpupillaryDistance, d.interpupillaryDistanceValid, distance);
 }
 
 OVR_Bool OVR_GetLensSeparationDistance(float *distance)
 {
-    return StoreIfOn(distance, kLensSeparationDistance);
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    return StoreValue(d.lensSeparationDistance, d.lensSeparationDistanceValid, distance);
 }
 
 OVR_Bool OVR_GetPlayerEyeHeight(float *height)
 {
-    return StoreIfOn(height, kPlayerEyeHeight);
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    return StoreValue(d.playerEyeHeight, d.playerEyeHeightValid, height);
 }
 
 OVR_Bool OVR_GetEyeOffset(float *left, float *right)
 {
-    StoreIfOn(right, kEyeOffset[1]);
-    return StoreIfOn(left, kEyeOffset[0]);
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    return StoreValues(d.eyeOffset, d.eyeOffsetValid, {left, right});
 }
 
 OVR_Bool OVR_GetScreenVCenter(float *center)
 {
-    return StoreIfOn(center, kScreenSize[1] / 2);
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    return StoreValue(d.screenVCenter, d.screenVCenterValid, center);
 }
 
 OVR_Bool OVR_GetDistortionCoefficients(float *k0, float *k1, float *k2, float *k3)
 {
-    StoreIfOn(k1, kDistortion[1]);
-    StoreIfOn(k2, kDistortion[2]);
-    StoreIfOn(k3, kDistortion[3]);
-    return StoreIfOn(k0, kDistortion[0]);
+    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    return StoreValues(d.distortionCoefficients, d.distortionCoefficientsValid, {k0, k1, k2, k3});
 }
 
 OVR_Bool OVR_RenderPortraitMode()
 {
-    return 0;
+    return _headset.isOn && _headset.sample.display.portraitMode ? 1 : 0;
 }
 
 // Starts a latency measurement: the tester's patch flashes white, then black.
@@ -360,7 +425,7 @@ const char *OVR_GetLatencyResultsString()
 
 OVR_Bool OVR_IsMagCalibrated(int sensor)
 {
-    return IsLiveSensor(sensor) && _headset.sensor.magYawCorrection ? 1 : 0;
+    return IsLiveSensor(sensor) && _headset.sensors[sensor].magYawCorrection ? 1 : 0;
 }
 
 OVR_Bool OVR_EnableMagYawCorrection(int sensor, OVR_Bool enable)
@@ -368,13 +433,13 @@ OVR_Bool OVR_EnableMagYawCorrection(int sensor, OVR_Bool enable)
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    _headset.sensor.magYawCorrection = enable != 0;
+    _headset.sensors[sensor].magYawCorrection = enable != 0;
     return 1;
 }
 
 OVR_Bool OVR_IsYawCorrectionEnabled(int sensor)
 {
-    return IsLiveSensor(sensor) && _headset.sensor.yawCorrection ? 1 : 0;
+    return IsLiveSensor(sensor) && _headset.sensors[sensor].yawCorrection ? 1 : 0;
 }
 
 } // extern "C"

@@ -2,9 +2,13 @@
 // plausible headset: consistent motion values and real command responses.
 
 #include "Agent/OculusPluginEntryPoints.h"
+#include "Protocol/Recording.h"
+#include "Protocol/Report.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <fstream>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -36,7 +40,9 @@ double AngleBetween(const Quaternion& a, const Quaternion& b)
 
 class SimulatedHeadsetTest : public testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { Load(); }
+
+    void Load()
     {
         _library = dlopen(TALMEX_SIMULATED_HEADSET, RTLD_LOCAL | RTLD_NOW);
         ASSERT_NE(_library, nullptr);
@@ -177,6 +183,101 @@ TEST_F(SimulatedHeadsetTest, LatencyTesterFlashesAndReportsAResult)
     EXPECT_EQ(messages.flags[1], 1) << "the measurement finished";
     EXPECT_NE(_headset.GetLatencyResultsString(), nullptr);
     EXPECT_FALSE(_headset.DisplayLatencyScreenColor(&r, &g, &b));
+}
+
+// The headset replaying a recording of two reports, 300 ms apart: the second
+// turned 90 degrees about y and turning at 1 rad/s about y.
+class ReplayTest : public SimulatedHeadsetTest {
+protected:
+    void SetUp() override
+    {
+        _path = testing::TempDir() + "talmex-replay-" + std::to_string(getpid());
+        setenv("TALMEX_REPLAY", _path.c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        SimulatedHeadsetTest::TearDown();
+        unsetenv("TALMEX_REPLAY");
+        unlink(_path.c_str());
+    }
+
+    void WriteRecording()
+    {
+        using namespace Talmex::Protocol;
+        std::vector<unsigned char> bytes;
+        AppendRecordingHeader(0, bytes);
+        Report report;
+        report.display.hmdPresent = report.display.resolutionValid = true;
+        report.display.resolution[0] = 640;
+        report.display.resolution[1] = 480;
+        report.sensorCount = 1;
+        SensorState& sensor = report.sensors[0];
+        sensor.present = sensor.orientationValid = sensor.angularVelocityOrMagnetometerValid = true;
+        const float turns[2][4] = {{1, 0, 0, 0}, {0.70710678f, 0, 0.70710678f, 0}};
+        for (int i = 0; i < 2; ++i) {
+            std::copy(turns[i], turns[i] + 4, sensor.orientation);
+            sensor.angularVelocity[1] = static_cast<float>(i);
+            BlockWriter writer;
+            Stream stream;
+            WriteReport(report, writer, stream);
+            AppendRecord(5000000 + 300000u * i, stream.Data(), stream.Size(), bytes);
+        }
+        std::ofstream(_path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                      static_cast<std::streamsize>(bytes.size()));
+    }
+
+    // Updates until the orientation is (near) the given one, for at most 2 s.
+    bool Reaches(const Quaternion& target)
+    {
+        for (int i = 0; i < 200; ++i) {
+            OVR_MessageList messages{};
+            _headset.Update(&messages);
+            if (AngleBetween(Orientation(), target) < 1e-3) {
+                return true;
+            }
+            usleep(10000);
+        }
+        return false;
+    }
+
+    std::string _path;
+};
+
+TEST_F(ReplayTest, ServesTheRecordingInItsTimingLoopedWithCommandsOnTop)
+{
+    WriteRecording();
+    Load();
+    ASSERT_TRUE(_headset.Initialize());
+    int width = 0, height = 0;
+    EXPECT_TRUE(_headset.GetScreenResolution(&width, &height));
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(_headset.GetSensorCount(), 1);
+    const Quaternion level{1, 0, 0, 0};
+    const Quaternion turned{0.70710678f, 0, 0.70710678f, 0};
+    EXPECT_LT(AngleBetween(Orientation(), level), 1e-3);
+    EXPECT_TRUE(Reaches(turned));
+    EXPECT_TRUE(Reaches(level)) << "the replay loops";
+    ASSERT_TRUE(Reaches(turned));
+
+    // Prediction extrapolates the replayed turning of 1 rad/s.
+    ASSERT_TRUE(_headset.SetSensorPredictionTime(0, 0.25f));
+    EXPECT_NEAR(AngleBetween(Orientation(), Predicted()), 0.25, 1e-4);
+    ASSERT_TRUE(_headset.ResetSensorOrientation(0));
+    EXPECT_LT(AngleBetween(Orientation(), level), 1e-3) << "reset re-centres the replay";
+}
+
+TEST_F(ReplayTest, RecordingThatCannotBeReplayedMakesTheHeadsetAbsent)
+{
+    std::ofstream(_path) << "some file that is not a recording";
+    testing::internal::CaptureStderr();
+    Load();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "simulated headset: no replay, headset absent: " + _path +
+                        ": not a recording: no TLXR magic (at offset 0)\n");
+    EXPECT_FALSE(_headset.Initialize());
+    EXPECT_FALSE(_headset.IsHMDPresent());
+    EXPECT_EQ(_headset.GetSensorCount(), 0);
 }
 
 } // namespace
