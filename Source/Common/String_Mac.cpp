@@ -4,6 +4,7 @@
 #include "Common/Platform/StringService.h"
 
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace Talmex {
@@ -28,25 +29,18 @@ size_t _FirstOutputBytes(size_t inputBytes)
     return inputBytes * 2 + 8;
 }
 
-// The whole text is converted or none of it. The result ends at its first
-// zero unit, as the terminated text of the converted string would. Null or
-// empty input never reaches the platform.
-template <class T, class U>
-T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long length,
-                     unsigned int sourceEncoding)
+// Converts every byte of input into result, sized to the whole units it
+// produced, or fails.
+template <class T>
+bool _ConvertAll(unsigned int targetEncoding, unsigned int sourceEncoding, const char* input,
+                 size_t inputLeft, T& result)
 {
     using Unit = typename T::value_type;
-    if (text == nullptr || length == 0 ||
-        length > std::numeric_limits<size_t>::max() / sizeof(U)) {
-        return T();
-    }
     StringConverter converter(targetEncoding, sourceEncoding);
     if (!converter.IsOpen()) {
-        return T();
+        return false;
     }
-    const char* input = reinterpret_cast<const char*>(text);
-    size_t inputLeft = length * sizeof(U);
-    T result(_FirstOutputBytes(inputLeft) / sizeof(Unit) + 1, Unit());
+    result.assign(_FirstOutputBytes(inputLeft) / sizeof(Unit) + 1, Unit());
     size_t produced = 0;
     for (;;) {
         const size_t room = result.size() * sizeof(Unit);
@@ -56,7 +50,7 @@ T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long l
             converter.Convert(input, inputLeft, output, outputLeft);
         produced = room - outputLeft;
         if (status == StringConverter::Result::Failed) {
-            return T();
+            return false;
         }
         if (status == StringConverter::Result::Converted) {
             break;
@@ -64,7 +58,45 @@ T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long l
         result.resize(result.size() * 2);
     }
     result.resize(produced / sizeof(Unit));
-    const size_t zero = result.find(Unit());
+    return true;
+}
+
+// The Shift-JIS converter writes some characters it lacks as look-alikes
+// that read back as other characters, and drops others without a word. Only
+// text that converts back to exactly its source has been expressed whole.
+template <class T>
+bool _ConvertsBack(const T& converted, unsigned int convertedEncoding, const char* source,
+                   size_t sourceBytes, unsigned int sourceEncoding)
+{
+    std::string back;
+    return _ConvertAll(sourceEncoding, convertedEncoding,
+                       reinterpret_cast<const char*>(converted.data()),
+                       converted.size() * sizeof(typename T::value_type), back) &&
+           back.size() == sourceBytes && std::memcmp(back.data(), source, sourceBytes) == 0;
+}
+
+// The whole text is converted or none of it. The result ends at its first
+// zero unit, as the terminated text of the converted string would. Null or
+// empty input never reaches the platform.
+template <class T, class U>
+T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long length,
+                     unsigned int sourceEncoding)
+{
+    if (text == nullptr || length == 0 ||
+        length > std::numeric_limits<size_t>::max() / sizeof(U)) {
+        return T();
+    }
+    const char* input = reinterpret_cast<const char*>(text);
+    const size_t inputBytes = length * sizeof(U);
+    T result;
+    if (!_ConvertAll(targetEncoding, sourceEncoding, input, inputBytes, result)) {
+        return T();
+    }
+    if (targetEncoding == kShiftJISStringEncoding &&
+        !_ConvertsBack(result, targetEncoding, input, inputBytes, sourceEncoding)) {
+        return T();
+    }
+    const size_t zero = result.find(typename T::value_type());
     if (zero != T::npos) {
         result.resize(zero);
     }
