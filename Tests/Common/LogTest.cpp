@@ -180,11 +180,22 @@ TEST(WideLogTest, DirectPathLogsTheRawFormatWhenTheMessageDoesNotFit)
     EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"%2046d", 1); }), std::string(2045, ' ') + "1");
 }
 
-TEST(WideLogTest, OnlyAPercentRightBeforeSOrCLeavesTheDirectPath)
+TEST(WideLogTest, LengthModifiedTextConversionsStayOnTheDirectPath)
 {
-    // The platform formatter reads %ls as a wide and %5s as a narrow string.
-    EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"<%ls>", L"wide"); }), "<wide>");
-    EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"<%5s>", "ab"); }), "<   ab>");
+    // The platform formatter reads %ls as a wide string itself.
+    EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"<%ls|%3lc>", L"wide", L'x'); }), "<wide|  x>");
+}
+
+TEST(WideLogTest, TextConversionsWithFlagsWidthOrPrecisionTakeThePiecewisePath)
+{
+    EXPECT_EQ(PrintedText([] {
+                  _TALMEX_LOG(L"[%5s][%-4S][%.2s][%3c][%-2C]", L"ab", L"日", L"xyz", L'q', L'r');
+              }),
+              "[   ab][日   ][xy][  q][r ]\n");
+    // Stars take the width and precision from arguments, before the text.
+    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"[%*s][%-*.*s]", 4, L"a", 3, 1, L"bc"); }),
+              "[   a][b  ]\n");
+    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"[%*s][%5s]", -3, L"a", nullptr); }), "[a  ][   %s]\n");
 }
 
 TEST(WideLogTest, PiecewisePathPrintsToStandardOutput)
@@ -213,7 +224,8 @@ TEST(WideLogTest, PiecewisePathHonoursWidthsOfUpToFiveDigits)
     EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s[%123456d][%d]", L"", 9); }),
               "[%123456d][9]\n");
     // Digits running to the end, or before a letter that is no conversion.
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s %5s %12", L"a"); }), "a %5s %12\n");
+    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s %5q %123456s %12", L"a"); }),
+              "a %5q %123456s %12\n");
 }
 
 TEST(WideLogTest, PiecewisePathCutsANumericPieceAt126Characters)
