@@ -1,10 +1,10 @@
 #include "Common/Config.h"
 
 #include "Common/Platform/Assert.h"
+#include "Common/Platform/ThreadLocale.h"
 #include "Common/String.h"
 
 #include <algorithm>
-#include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -21,16 +21,9 @@ constexpr size_t kPieceLimit = kPieceBufferSize - 1;
 constexpr size_t kMaxFieldDigits = 5;
 constexpr int kMaxFieldValue = 99999;
 
-// The platform's names; where the C library lacks them the calls change nothing.
-void _UseJapaneseLocale()
-{
-    std::setlocale(LC_ALL, "Japanese");
-}
-
-void _UseEnglishLocale()
-{
-    std::setlocale(LC_ALL, "English");
-}
+// The platform's name; where the C library lacks it, formatting keeps the
+// thread's locale.
+const char* const kLogLocale = "Japanese";
 
 void _LogWide(const wchar_t* text, size_t length)
 {
@@ -280,7 +273,7 @@ void _PrintPiecewise(const wchar_t* format, size_t length, va_list arguments)
 void _TALMEX_LOG(const char* format, ...)
 {
     TALMEX_ASSERT(format != nullptr);
-    _UseJapaneseLocale();
+    const Talmex::Platform::ThreadLocaleScope locale(kLogLocale);
     // Zeroed and never written at its last byte by the formatter, so it stays
     // terminated whatever a failing formatter leaves behind.
     char buffer[kMessageBufferSize] = {};
@@ -292,13 +285,12 @@ void _TALMEX_LOG(const char* format, ...)
         buffer[std::min(static_cast<size_t>(produced), kMessageLimit - 1)] = '\0';
     }
     Talmex::_NSLog(buffer);
-    _UseEnglishLocale();
 }
 
 void _TALMEX_LOG(const wchar_t* format, ...)
 {
     TALMEX_ASSERT(format != nullptr);
-    _UseJapaneseLocale();
+    const Talmex::Platform::ThreadLocaleScope locale(kLogLocale);
     const size_t length = std::wcslen(format);
     va_list arguments;
     va_start(arguments, format);
@@ -308,5 +300,4 @@ void _TALMEX_LOG(const wchar_t* format, ...)
         _LogDirect(format, length, arguments);
     }
     va_end(arguments);
-    _UseEnglishLocale();
 }

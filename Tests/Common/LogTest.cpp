@@ -1,7 +1,9 @@
 #include "Common/Config.h"
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <regex>
 #include <string>
@@ -117,6 +119,32 @@ std::string PrintedText(const std::function<void()>& body)
     EXPECT_TRUE(child.exitedCleanly);
     EXPECT_EQ(child.standardError, "");
     return child.standardOutput;
+}
+
+// Once the C library knows a locale by the name the log calls ask for, a
+// call that switched the process's locale would leave it switched.
+TEST(LogLocaleTest, LogCallsLeaveTheProcessLocaleAlone)
+{
+    const char* compiled = "/usr/lib/locale/C.utf8";
+    if (access(compiled, R_OK) != 0) {
+        GTEST_SKIP() << "no compiled locale to name English";
+    }
+    std::string directory = "/tmp/talmex-locale-XXXXXX";
+    ASSERT_NE(mkdtemp(&directory[0]), nullptr);
+    const std::string english = directory + "/English";
+    ASSERT_EQ(symlink(compiled, english.c_str()), 0);
+    const ChildOutput child = RunInChild([&] {
+        setenv("LOCPATH", directory.c_str(), 1);
+        std::setlocale(LC_ALL, "C");
+        _TALMEX_LOG("narrow");
+        _TALMEX_LOG(L"wide");
+        _TALMEX_LOG(L"%s", L"piecewise");
+        std::fputs(std::setlocale(LC_ALL, nullptr), stdout);
+    });
+    unlink(english.c_str());
+    rmdir(directory.c_str());
+    EXPECT_TRUE(child.exitedCleanly);
+    EXPECT_EQ(child.standardOutput, "piecewise\nC");
 }
 
 TEST(SystemLogTest, EachCallIsOneFramedRecordOfTheTextUnchanged)
