@@ -57,7 +57,9 @@ public:
 
     // Replaces the file at path with the body. The bytes go to a new file
     // beside it, which takes the name only once they are all written, so a
-    // failure leaves path as it was and no partial file behind.
+    // failure leaves path as it was and no partial file behind. The new file
+    // keeps the permissions of the one it replaces, and a symbolic link at
+    // path is written through to the file it leads to.
     bool WriteToFile(const std::string& path) const;
 
 private:
