@@ -124,7 +124,9 @@ bool FileBuf::WriteToFile(const std::string& path) const
     std::string target = path;
     int directory = -1;
     std::string name;
-    if (path.empty() || !_FollowLinks(target) || !_OpenDirectoryOf(target, directory, name)) {
+    // A zero byte would end the path early and name another file.
+    if (path.empty() || path.find('\0') != std::string::npos || !_FollowLinks(target) ||
+        !_OpenDirectoryOf(target, directory, name)) {
         return false;
     }
     const bool isReplaced = _Replace(directory, name, Data(), Size());

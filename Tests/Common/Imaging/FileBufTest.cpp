@@ -111,12 +111,14 @@ TEST_F(FileBufWriteTest, EmptyBodyMakesAnEmptyFile)
     EXPECT_EQ(fs::file_size(path), 0u);
 }
 
-TEST_F(FileBufWriteTest, MissingDirectoryFails)
+TEST_F(FileBufWriteTest, MissingDirectoryOrUnusablePathFails)
 {
     FileBuf file;
     file.Append("x", 1);
     EXPECT_FALSE(file.WriteToFile(PathOf("absent/out.bin")));
     EXPECT_FALSE(file.WriteToFile(""));
+    // Cut at its zero byte, this path would name another file.
+    EXPECT_FALSE(file.WriteToFile(PathOf("out.bin") + std::string(1, '\0') + "x"));
     EXPECT_EQ(EntryCount(), 0u);
 }
 
