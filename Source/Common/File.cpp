@@ -1,5 +1,7 @@
 #include "Common/File.h"
 
+#include "Common/Platform/ParentDirectory.h"
+
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -35,23 +37,6 @@ bool _FollowLinks(std::string& path)
         path = link.front() == '/' ? link : path.substr(0, path.rfind('/') + 1) + link;
     }
     return false;
-}
-
-// The file's place: its directory, opened so that the temporary file and the
-// rename are named within it whatever the length of the whole path, and its
-// name there.
-bool _OpenDirectoryOf(const std::string& path, int& directory, std::string& name)
-{
-    const size_t slash = path.rfind('/');
-    name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty()) {
-        return false;
-    }
-    const std::string directoryPath = slash == std::string::npos ? "."
-                                      : slash == 0               ? "/"
-                                                                 : path.substr(0, slash);
-    directory = open(directoryPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    return directory >= 0;
 }
 
 // Opens a new file beside `name`, named after it where the file system has
@@ -122,14 +107,16 @@ bool _Replace(int directory, const std::string& name, const unsigned char* bytes
 bool FileBuf::WriteToFile(const std::string& path) const
 {
     std::string target = path;
-    int directory = -1;
-    std::string name;
     // A zero byte would end the path early and name another file.
-    if (path.empty() || path.find('\0') != std::string::npos || !_FollowLinks(target) ||
-        !_OpenDirectoryOf(target, directory, name)) {
+    if (path.empty() || path.find('\0') != std::string::npos || !_FollowLinks(target)) {
         return false;
     }
-    const bool isReplaced = _Replace(directory, name, Data(), Size());
+    std::string name;
+    const int directory = Platform::OpenParentDirectory(target, name);
+    if (directory < 0) {
+        return false;
+    }
+    const bool isReplaced = !name.empty() && _Replace(directory, name, Data(), Size());
     close(directory);
     return isReplaced;
 }
