@@ -10,7 +10,10 @@ namespace Talmex {
 // File operations on UTF-8 paths. They keep no state and report failure as
 // false: a path that is missing, not UTF-8 or holds a zero byte, an
 // unwritable place, or an existing destination (which Move and Copy leave
-// untouched). Directories are deleted, moved and copied with their contents.
+// untouched). Directories are deleted, moved and copied with their contents;
+// links are deleted, moved and copied as links, never followed. Delete
+// refuses a path whose last part is "." or "..", or a link to a directory
+// written with a trailing separator.
 class File {
 public:
     File() = delete;

@@ -182,6 +182,27 @@ TEST_F(FileTest, LinksAreHandledAsLinksNotFollowed)
     EXPECT_EQ(ReadFile(target), "target");
 }
 
+TEST_F(FileTest, DeleteRemovesNothingOutsideTheNamedItem)
+{
+    const std::string tree = PathOf("tree");
+    std::filesystem::create_directories(tree + "/sub");
+    WriteFile(tree + "/leaf", "leaf");
+    std::filesystem::create_directory_symlink(tree, PathOf("link"));
+    // Through the link, or as the tree's own entries: these name no item of
+    // their own to remove.
+    for (const std::string& path :
+         {PathOf("link/"), tree + "/.", tree + "/sub/..", tree + "/sub/../", tree + "/leaf/"}) {
+        EXPECT_FALSE(File::Delete(path)) << path;
+        EXPECT_EQ(ReadFile(tree + "/leaf"), "leaf") << path;
+        EXPECT_TRUE(std::filesystem::is_directory(tree + "/sub")) << path;
+    }
+    EXPECT_TRUE(File::Delete(PathOf("link")));
+    EXPECT_FALSE(std::filesystem::is_symlink(PathOf("link")));
+    EXPECT_EQ(ReadFile(tree + "/leaf"), "leaf");
+    EXPECT_TRUE(File::Delete(tree + "/"));
+    EXPECT_FALSE(File::Exists(tree));
+}
+
 TEST_F(FileTest, PathsThatAreNotUTF8OrHoldAZeroByteFail)
 {
     // Such a file exists, but no UTF-8 path names it.

@@ -12,7 +12,9 @@ namespace Platform {
 
 // True if an item exists at the path, following symbolic links.
 bool FileExistsAtPath(const std::string& path);
-// Removes a file, a link, or a directory with everything in it.
+// Removes a file, a link, or a directory with everything in it. Refuses a
+// path whose last part is "." or "..", and a trailing separator after
+// anything but a directory (a link to one included).
 bool RemoveItemAtPath(const std::string& path);
 bool MoveItemAtPath(const std::string& from, const std::string& to);
 // Copies a file, a link, or a directory with everything in it.
