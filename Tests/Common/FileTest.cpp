@@ -1,5 +1,6 @@
 #include "Common/File.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -9,9 +10,24 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+// The no-replace rename as this test program links it: a test can make it
+// fail as it does where the file system or the kernel does not offer it.
+static int _renameFailure = 0;
+
+extern "C" int renameat2(int fromDirectory, const char* from, int toDirectory, const char* to,
+                         unsigned int flags) noexcept
+{
+    if (_renameFailure != 0) {
+        errno = _renameFailure;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_renameat2, fromDirectory, from, toDirectory, to, flags));
+}
 
 namespace {
 
@@ -117,6 +133,33 @@ TEST_F(FileTest, MissingSourceFailsAndCreatesNothing)
     EXPECT_FALSE(File::Move(PathOf("missing"), PathOf("moved")));
     EXPECT_FALSE(File::Delete(PathOf("missing")));
     EXPECT_TRUE(std::filesystem::is_empty(_directory));
+}
+
+// Without the no-replace rename, a file takes its new name as a hard link,
+// which never replaces anything; a directory has no such way and stays.
+TEST_F(FileTest, MoveWithoutTheNoReplaceRenameNeverOverwrites)
+{
+    const std::string source = PathOf("source");
+    const std::string taken = PathOf("taken");
+    const std::string tree = PathOf("tree");
+    WriteFile(taken, "old");
+    std::filesystem::create_directory(tree);
+    for (const int failure : {EINVAL, ENOSYS}) {
+        WriteFile(source, "new");
+        _renameFailure = failure;
+        const bool isMovedOntoTaken = File::Move(source, taken);
+        const bool isMoved = File::Move(source, PathOf("moved"));
+        const bool isTreeMoved = File::Move(tree, PathOf("tree-moved"));
+        _renameFailure = 0;
+        EXPECT_FALSE(isMovedOntoTaken) << failure;
+        EXPECT_EQ(ReadFile(taken), "old") << failure;
+        EXPECT_TRUE(isMoved) << failure;
+        EXPECT_FALSE(File::Exists(source)) << failure;
+        EXPECT_EQ(ReadFile(PathOf("moved")), "new") << failure;
+        EXPECT_FALSE(isTreeMoved) << failure;
+        EXPECT_TRUE(std::filesystem::is_directory(tree)) << failure;
+        std::filesystem::remove(PathOf("moved"));
+    }
 }
 
 TEST_F(FileTest, DirectoriesAreCopiedMovedAndDeletedWithTheirContents)

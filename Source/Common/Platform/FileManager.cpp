@@ -94,6 +94,23 @@ bool _IsDirectory(const fs::path& path)
     return fs::is_directory(fs::symlink_status(path, error));
 }
 
+// A hard link takes the new name only if it is free, in one step, so a file
+// or a link moves without the no-replace rename. A directory has no such
+// way: testing the destination before a plain rename would let an item made
+// in between be replaced, so it is not moved.
+bool _MoveByLink(const std::string& from, const std::string& to)
+{
+    if (_IsDirectory(from) || linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) {
+        return false;
+    }
+    if (unlink(from.c_str()) == 0) {
+        return true;
+    }
+    // The move failed: take back the name just made.
+    unlink(to.c_str());
+    return false;
+}
+
 bool _Copy(const fs::path& from, const fs::path& to)
 {
     // A directory copied into itself would copy its own copy without end.
@@ -169,11 +186,9 @@ bool MoveItemAtPath(const std::string& from, const std::string& to)
             // Another file system: copy, then remove the source.
             return _Copy(from, to) && RemoveItemAtPath(from);
         }
-        if (error == EINVAL && !_HasItem(to)) {
-            // A file system without the no-replace rename.
-            std::error_code renameError;
-            fs::rename(from, to, renameError);
-            return !renameError;
+        if (error == EINVAL || error == ENOSYS) {
+            // A file system or kernel without the no-replace rename.
+            return _MoveByLink(from, to);
         }
         return false;
     });
