@@ -17,7 +17,9 @@
 
 // The no-replace rename as this test program links it: a test can make it
 // fail as it does where the file system or the kernel does not offer it.
-static int _renameFailure = 0;
+namespace {
+int _renameFailure = 0;
+} // namespace
 
 extern "C" int renameat2(int fromDirectory, const char* from, int toDirectory, const char* to,
                          unsigned int flags) noexcept
