@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace Talmex {
 
@@ -18,6 +19,9 @@ using Platform::StringConverter;
 
 // Wide text is converted as UTF-32LE bytes straight into wchar_t storage.
 static_assert(sizeof(wchar_t) == 4, "wide text is UTF-32 in 32-bit units");
+
+// iconv slows down much with less room per call.
+constexpr size_t kReadBackChunkBytes = 65536;
 
 // Room for the usual case in one round: twice the input holds Japanese text
 // converted to UTF-8 or UTF-32, and any text converted from UTF-32. Text that
@@ -64,15 +68,35 @@ bool _ConvertAll(unsigned int targetEncoding, unsigned int sourceEncoding, const
 // The Shift-JIS converter writes some characters it lacks as look-alikes
 // that read back as other characters, and drops others without a word. Only
 // text that converts back to exactly its source has been expressed whole.
+// The text read back is compared a chunk at a time, so no second copy of the
+// whole text is made.
 template <class T>
 bool _ConvertsBack(const T& converted, unsigned int convertedEncoding, const char* source,
                    size_t sourceBytes, unsigned int sourceEncoding)
 {
-    std::string back;
-    return _ConvertAll(sourceEncoding, convertedEncoding,
-                       reinterpret_cast<const char*>(converted.data()),
-                       converted.size() * sizeof(typename T::value_type), back) &&
-           back.size() == sourceBytes && std::memcmp(back.data(), source, sourceBytes) == 0;
+    StringConverter converter(sourceEncoding, convertedEncoding);
+    if (!converter.IsOpen()) {
+        return false;
+    }
+    const char* input = reinterpret_cast<const char*>(converted.data());
+    size_t inputLeft = converted.size() * sizeof(typename T::value_type);
+    const std::unique_ptr<char[]> chunk(new char[kReadBackChunkBytes]);
+    size_t compared = 0;
+    for (;;) {
+        char* output = chunk.get();
+        size_t outputLeft = kReadBackChunkBytes;
+        const StringConverter::Result status =
+            converter.Convert(input, inputLeft, output, outputLeft);
+        const size_t produced = kReadBackChunkBytes - outputLeft;
+        if (status == StringConverter::Result::Failed || produced > sourceBytes - compared ||
+            std::memcmp(chunk.get(), source + compared, produced) != 0) {
+            return false;
+        }
+        compared += produced;
+        if (status == StringConverter::Result::Converted) {
+            return compared == sourceBytes;
+        }
+    }
 }
 
 // The whole text is converted or none of it. The result ends at its first
