@@ -1,12 +1,13 @@
 #include "Common/Config.h"
 
 #include "Common/Platform/Assert.h"
+#include "Common/Platform/ThreadLocale.h"
 #include "Common/String.h"
 
 #include <algorithm>
-#include <clocale>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 
@@ -17,38 +18,95 @@ constexpr size_t kMessageBufferSize = 2048;
 constexpr size_t kMessageLimit = kMessageBufferSize - 1;
 constexpr size_t kPieceBufferSize = 128;
 constexpr size_t kPieceLimit = kPieceBufferSize - 1;
-constexpr size_t kMaxWidthDigits = 5;
+constexpr size_t kMaxFieldDigits = 5;
+constexpr int kMaxFieldValue = 99999;
 
-// The platform's names; where the C library lacks them the calls change nothing.
-void _UseJapaneseLocale()
-{
-    std::setlocale(LC_ALL, "Japanese");
-}
-
-void _UseEnglishLocale()
-{
-    std::setlocale(LC_ALL, "English");
-}
+// The platform's name; where the C library lacks it, formatting keeps the
+// thread's locale.
+const char* const kLogLocale = "Japanese";
 
 void _LogWide(const wchar_t* text, size_t length)
 {
     Talmex::_NSLog(Talmex::_Mac_WideCharToUTF8(text, length).c_str());
 }
 
+bool _IsDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
+}
+
+bool _IsFlag(wchar_t c)
+{
+    return c == L'-' || c == L'+' || c == L' ' || c == L'#' || c == L'0';
+}
+
+bool _IsTextConversion(wchar_t c)
+{
+    return c == L's' || c == L'S' || c == L'c' || c == L'C';
+}
+
+// A width or precision as written: digits, or '*' to take it from an int
+// argument.
+struct _Field {
+    size_t start = 0;
+    size_t digits = 0;
+    bool isFromArgument = false;
+};
+
+// What lies between a '%' and a text conversion letter:
+// [flags][width][.precision].
+struct _TextSpecification {
+    bool isLeftAligned = false;
+    _Field width;
+    bool hasPrecision = false;
+    _Field precision;
+    size_t letterIndex = 0;
+};
+
+size_t _ReadField(const wchar_t* format, size_t length, size_t i, _Field& field)
+{
+    field.start = i;
+    if (i < length && format[i] == L'*') {
+        field.isFromArgument = true;
+        return i + 1;
+    }
+    while (i < length && _IsDigit(format[i])) {
+        ++i;
+    }
+    field.digits = i - field.start;
+    return i;
+}
+
+// Reads the specification after the '%' at format[percent]; true if a text
+// conversion letter ends it.
+bool _ReadTextSpecification(const wchar_t* format, size_t length, size_t percent,
+                            _TextSpecification& specification)
+{
+    size_t i = percent + 1;
+    while (i < length && _IsFlag(format[i])) {
+        specification.isLeftAligned = specification.isLeftAligned || format[i] == L'-';
+        ++i;
+    }
+    i = _ReadField(format, length, i, specification.width);
+    if (i < length && format[i] == L'.') {
+        specification.hasPrecision = true;
+        i = _ReadField(format, length, i + 1, specification.precision);
+    }
+    specification.letterIndex = i;
+    return i < length && _IsTextConversion(format[i]);
+}
+
 // Only these take the wide format apart: %s and %S must read wide strings and
-// %c and %C wide characters, and non-ASCII text must pass unchanged.
+// %c and %C wide characters, whatever flags, width or precision they carry,
+// and non-ASCII text must pass unchanged.
 bool _NeedsPiecewise(const wchar_t* format, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {
-        const wchar_t c = format[i];
-        if (c == L'%') {
-            if (i + 1 < length) {
-                const wchar_t next = format[i + 1];
-                if (next == L's' || next == L'S' || next == L'c' || next == L'C') {
-                    return true;
-                }
-            }
-        } else if (static_cast<unsigned int>(c) > 127) {
+        _TextSpecification specification;
+        if (format[i] == L'%' && _ReadTextSpecification(format, length, i, specification)) {
+            return true;
+        }
+        if (static_cast<unsigned int>(format[i]) > 127) {
             return true;
         }
     }
@@ -66,11 +124,6 @@ void _LogDirect(const wchar_t* format, size_t length, va_list arguments)
     }
     buffer[produced] = L'\0';
     _LogWide(buffer, std::wcslen(buffer));
-}
-
-bool _IsDigit(wchar_t c)
-{
-    return c >= L'0' && c <= L'9';
 }
 
 bool _IsNumericConversion(wchar_t c)
@@ -105,7 +158,7 @@ void _AppendPiece(std::wstring& message, const wchar_t* specifier, ...)
 void _AppendNumber(std::wstring& message, const wchar_t* width, size_t widthLength,
                    wchar_t letter, va_list& arguments)
 {
-    wchar_t specifier[2 + kMaxWidthDigits + 1] = {L'%'};
+    wchar_t specifier[2 + kMaxFieldDigits + 1] = {L'%'};
     std::wmemcpy(specifier + 1, width, widthLength);
     specifier[1 + widthLength] = letter == L'D' ? L'd' : letter == L'U' ? L'u' : letter;
     switch (letter) {
@@ -123,31 +176,74 @@ void _AppendNumber(std::wstring& message, const wchar_t* width, size_t widthLeng
     }
 }
 
+// A field's value, from its digits or its argument. Values are kept to what
+// five digits can write, so that no field asks for a huge piece.
+int _FieldValue(const wchar_t* format, const _Field& field, va_list& arguments)
+{
+    if (field.isFromArgument) {
+        const int value = va_arg(arguments, int);
+        return std::clamp(value, -kMaxFieldValue, kMaxFieldValue);
+    }
+    int value = 0;
+    for (size_t i = 0; i < field.digits; ++i) {
+        value = value * 10 + (format[field.start + i] - L'0');
+    }
+    return value;
+}
+
+// Appends a wide string or character as printf would: cut to the precision,
+// padded with spaces to the width, on the left unless '-' is given or the
+// width argument is negative. A null string stands as "%s".
+void _AppendText(std::wstring& message, const wchar_t* format,
+                 const _TextSpecification& specification, va_list& arguments)
+{
+    const int width = _FieldValue(format, specification.width, arguments);
+    const int precision =
+        specification.hasPrecision ? _FieldValue(format, specification.precision, arguments) : -1;
+    const wchar_t letter = format[specification.letterIndex];
+    wchar_t character = L'\0';
+    const wchar_t* text = &character;
+    size_t textLength = 1;
+    if (letter == L'c' || letter == L'C') {
+        character = static_cast<wchar_t>(va_arg(arguments, int));
+    } else {
+        text = va_arg(arguments, const wchar_t*);
+        text = text != nullptr ? text : L"%s";
+        // A precision bounds the read, so the text need not be terminated.
+        textLength = precision >= 0 ? wcsnlen(text, static_cast<size_t>(precision))
+                                    : std::wcslen(text);
+    }
+    const size_t fieldLength = static_cast<size_t>(std::abs(width));
+    const size_t padding = fieldLength > textLength ? fieldLength - textLength : 0;
+    const bool isLeftAligned = specification.isLeftAligned || width < 0;
+    if (!isLeftAligned) {
+        message.append(padding, L' ');
+    }
+    message.append(text, textLength);
+    if (isLeftAligned) {
+        message.append(padding, L' ');
+    }
+}
+
 // Handles the '%' at format[i]: appends the conversion it starts and returns
 // the index after it; if it starts none, appends the '%' alone and returns
 // i + 1, so that what follows is read as plain text.
 size_t _AppendConversion(std::wstring& message, const wchar_t* format, size_t length, size_t i,
                          va_list& arguments)
 {
-    size_t letterIndex = i + 1;
-    while (letterIndex < length && _IsDigit(format[letterIndex]) &&
-           letterIndex - (i + 1) <= kMaxWidthDigits) {
-        ++letterIndex;
-    }
-    const size_t widthLength = letterIndex - (i + 1);
+    _Field width;
+    const size_t letterIndex = _ReadField(format, length, i + 1, width);
     const wchar_t letter = letterIndex < length ? format[letterIndex] : L'\0';
-    if (widthLength <= kMaxWidthDigits && _IsNumericConversion(letter)) {
-        _AppendNumber(message, format + i + 1, widthLength, letter, arguments);
+    if (!width.isFromArgument && width.digits <= kMaxFieldDigits && _IsNumericConversion(letter)) {
+        _AppendNumber(message, format + i + 1, width.digits, letter, arguments);
         return letterIndex + 1;
     }
-    if (widthLength == 0 && (letter == L'c' || letter == L'C')) {
-        message += static_cast<wchar_t>(va_arg(arguments, int));
-        return letterIndex + 1;
-    }
-    if (widthLength == 0 && (letter == L's' || letter == L'S')) {
-        const wchar_t* text = va_arg(arguments, const wchar_t*);
-        message += text != nullptr ? text : L"%s";
-        return letterIndex + 1;
+    _TextSpecification specification;
+    if (_ReadTextSpecification(format, length, i, specification) &&
+        specification.width.digits <= kMaxFieldDigits &&
+        specification.precision.digits <= kMaxFieldDigits) {
+        _AppendText(message, format, specification, arguments);
+        return specification.letterIndex + 1;
     }
     message += L'%';
     return i + 1;
@@ -177,7 +273,7 @@ void _PrintPiecewise(const wchar_t* format, size_t length, va_list arguments)
 void _TALMEX_LOG(const char* format, ...)
 {
     TALMEX_ASSERT(format != nullptr);
-    _UseJapaneseLocale();
+    const Talmex::Platform::ThreadLocaleScope locale(kLogLocale);
     // Zeroed and never written at its last byte by the formatter, so it stays
     // terminated whatever a failing formatter leaves behind.
     char buffer[kMessageBufferSize] = {};
@@ -189,13 +285,12 @@ void _TALMEX_LOG(const char* format, ...)
         buffer[std::min(static_cast<size_t>(produced), kMessageLimit - 1)] = '\0';
     }
     Talmex::_NSLog(buffer);
-    _UseEnglishLocale();
 }
 
 void _TALMEX_LOG(const wchar_t* format, ...)
 {
     TALMEX_ASSERT(format != nullptr);
-    _UseJapaneseLocale();
+    const Talmex::Platform::ThreadLocaleScope locale(kLogLocale);
     const size_t length = std::wcslen(format);
     va_list arguments;
     va_start(arguments, format);
@@ -205,5 +300,4 @@ void _TALMEX_LOG(const wchar_t* format, ...)
         _LogDirect(format, length, arguments);
     }
     va_end(arguments);
-    _UseEnglishLocale();
 }

@@ -10,7 +10,10 @@ namespace Talmex {
 // File operations on UTF-8 paths. They keep no state and report failure as
 // false: a path that is missing, not UTF-8 or holds a zero byte, an
 // unwritable place, or an existing destination (which Move and Copy leave
-// untouched). Directories are deleted, moved and copied with their contents.
+// untouched). Directories are deleted, moved and copied with their contents;
+// links are deleted, moved and copied as links, never followed. Delete
+// refuses a path whose last part is "." or "..", or a link to a directory
+// written with a trailing separator.
 class File {
 public:
     File() = delete;
@@ -57,7 +60,9 @@ public:
 
     // Replaces the file at path with the body. The bytes go to a new file
     // beside it, which takes the name only once they are all written, so a
-    // failure leaves path as it was and no partial file behind.
+    // failure leaves path as it was and no partial file behind. The new file
+    // keeps the permissions of the one it replaces, and a symbolic link at
+    // path is written through to the file it leads to.
     bool WriteToFile(const std::string& path) const;
 
 private:

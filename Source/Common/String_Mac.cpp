@@ -4,7 +4,9 @@
 #include "Common/Platform/StringService.h"
 
 #include <cstddef>
+#include <cstring>
 #include <limits>
+#include <memory>
 
 namespace Talmex {
 
@@ -18,6 +20,9 @@ using Platform::StringConverter;
 // Wide text is converted as UTF-32LE bytes straight into wchar_t storage.
 static_assert(sizeof(wchar_t) == 4, "wide text is UTF-32 in 32-bit units");
 
+// iconv slows down much with less room per call.
+constexpr size_t kReadBackChunkBytes = 65536;
+
 // Room for the usual case in one round: twice the input holds Japanese text
 // converted to UTF-8 or UTF-32, and any text converted from UTF-32. Text that
 // grows more (ASCII to UTF-32, half-width katakana to UTF-8) takes more
@@ -28,25 +33,18 @@ size_t _FirstOutputBytes(size_t inputBytes)
     return inputBytes * 2 + 8;
 }
 
-// The whole text is converted or none of it. The result ends at its first
-// zero unit, as the terminated text of the converted string would. Null or
-// empty input never reaches the platform.
-template <class T, class U>
-T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long length,
-                     unsigned int sourceEncoding)
+// Converts every byte of input into result, sized to the whole units it
+// produced, or fails.
+template <class T>
+bool _ConvertAll(unsigned int targetEncoding, unsigned int sourceEncoding, const char* input,
+                 size_t inputLeft, T& result)
 {
     using Unit = typename T::value_type;
-    if (text == nullptr || length == 0 ||
-        length > std::numeric_limits<size_t>::max() / sizeof(U)) {
-        return T();
-    }
     StringConverter converter(targetEncoding, sourceEncoding);
     if (!converter.IsOpen()) {
-        return T();
+        return false;
     }
-    const char* input = reinterpret_cast<const char*>(text);
-    size_t inputLeft = length * sizeof(U);
-    T result(_FirstOutputBytes(inputLeft) / sizeof(Unit) + 1, Unit());
+    result.assign(_FirstOutputBytes(inputLeft) / sizeof(Unit) + 1, Unit());
     size_t produced = 0;
     for (;;) {
         const size_t room = result.size() * sizeof(Unit);
@@ -56,7 +54,7 @@ T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long l
             converter.Convert(input, inputLeft, output, outputLeft);
         produced = room - outputLeft;
         if (status == StringConverter::Result::Failed) {
-            return T();
+            return false;
         }
         if (status == StringConverter::Result::Converted) {
             break;
@@ -64,7 +62,65 @@ T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long l
         result.resize(result.size() * 2);
     }
     result.resize(produced / sizeof(Unit));
-    const size_t zero = result.find(Unit());
+    return true;
+}
+
+// The Shift-JIS converter writes some characters it lacks as look-alikes
+// that read back as other characters, and drops others without a word. Only
+// text that converts back to exactly its source has been expressed whole.
+// The text read back is compared a chunk at a time, so no second copy of the
+// whole text is made.
+template <class T>
+bool _ConvertsBack(const T& converted, unsigned int convertedEncoding, const char* source,
+                   size_t sourceBytes, unsigned int sourceEncoding)
+{
+    StringConverter converter(sourceEncoding, convertedEncoding);
+    if (!converter.IsOpen()) {
+        return false;
+    }
+    const char* input = reinterpret_cast<const char*>(converted.data());
+    size_t inputLeft = converted.size() * sizeof(typename T::value_type);
+    const std::unique_ptr<char[]> chunk(new char[kReadBackChunkBytes]);
+    size_t compared = 0;
+    for (;;) {
+        char* output = chunk.get();
+        size_t outputLeft = kReadBackChunkBytes;
+        const StringConverter::Result status =
+            converter.Convert(input, inputLeft, output, outputLeft);
+        const size_t produced = kReadBackChunkBytes - outputLeft;
+        if (status == StringConverter::Result::Failed || produced > sourceBytes - compared ||
+            std::memcmp(chunk.get(), source + compared, produced) != 0) {
+            return false;
+        }
+        compared += produced;
+        if (status == StringConverter::Result::Converted) {
+            return compared == sourceBytes;
+        }
+    }
+}
+
+// The whole text is converted or none of it. The result ends at its first
+// zero unit, as the terminated text of the converted string would. Null or
+// empty input never reaches the platform.
+template <class T, class U>
+T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long length,
+                     unsigned int sourceEncoding)
+{
+    if (text == nullptr || length == 0 ||
+        length > std::numeric_limits<size_t>::max() / sizeof(U)) {
+        return T();
+    }
+    const char* input = reinterpret_cast<const char*>(text);
+    const size_t inputBytes = length * sizeof(U);
+    T result;
+    if (!_ConvertAll(targetEncoding, sourceEncoding, input, inputBytes, result)) {
+        return T();
+    }
+    if (targetEncoding == kShiftJISStringEncoding &&
+        !_ConvertsBack(result, targetEncoding, input, inputBytes, sourceEncoding)) {
+        return T();
+    }
+    const size_t zero = result.find(typename T::value_type());
     if (zero != T::npos) {
         result.resize(zero);
     }

@@ -141,6 +141,19 @@ TEST(StringConversionTest, CharacterThatShiftJISLacksGivesAnEmptyString)
     EXPECT_EQ(ShiftJIS(L"日本"), "\x93\xFA\x96\x7B");
 }
 
+// The converter drops a tag character and writes these as bytes that read
+// back as other characters; either would lose text behind a success.
+TEST(StringConversionTest, CharacterThatDoesNotConvertBackGivesAnEmptyString)
+{
+    for (const wchar_t lossy : {0xE0014, 0xA5, 0x203E, 0x2014, 0x301C, 0x2016, 0x2212, 0xAC}) {
+        EXPECT_EQ(ShiftJIS(std::wstring(L"日本") + lossy), "")
+            << std::hex << static_cast<unsigned int>(lossy);
+    }
+    // Their stand-ins of the Shift-JIS table itself convert.
+    EXPECT_EQ(ShiftJIS(L"\uFFE5\uFF5E\u2015\uFF0D\uFFE2"),
+              "\x81\x8F\x81\x60\x81\x5C\x81\x7C\x81\xCA");
+}
+
 TEST(StringConversionTest, ReadsExactlyTheGivenLength)
 {
     // What follows the length is invalid, and must not be seen.

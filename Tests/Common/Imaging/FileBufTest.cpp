@@ -111,12 +111,14 @@ TEST_F(FileBufWriteTest, EmptyBodyMakesAnEmptyFile)
     EXPECT_EQ(fs::file_size(path), 0u);
 }
 
-TEST_F(FileBufWriteTest, MissingDirectoryFails)
+TEST_F(FileBufWriteTest, MissingDirectoryOrUnusablePathFails)
 {
     FileBuf file;
     file.Append("x", 1);
     EXPECT_FALSE(file.WriteToFile(PathOf("absent/out.bin")));
     EXPECT_FALSE(file.WriteToFile(""));
+    // Cut at its zero byte, this path would name another file.
+    EXPECT_FALSE(file.WriteToFile(PathOf("out.bin") + std::string(1, '\0') + "x"));
     EXPECT_EQ(EntryCount(), 0u);
 }
 
@@ -129,6 +131,52 @@ TEST_F(FileBufWriteTest, DirectoryInTheWayFailsAndLeavesNoTemporary)
 
     EXPECT_FALSE(file.WriteToFile(path));
     EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_EQ(EntryCount(), 1u);
+}
+
+TEST_F(FileBufWriteTest, ReplacedFileKeepsItsPermissions)
+{
+    const std::string path = PathOf("private.bin");
+    FileBuf file;
+    file.Append("new", 3);
+    for (const fs::perms kept : {fs::perms(0600), fs::perms(0751)}) {
+        WriteAll(path, Bytes(8, 'o'));
+        fs::permissions(path, kept);
+        ASSERT_TRUE(file.WriteToFile(path));
+        EXPECT_EQ(fs::status(path).permissions(), kept);
+    }
+}
+
+TEST_F(FileBufWriteTest, SymbolicLinkIsWrittenThroughToItsTarget)
+{
+    fs::create_directory(_directory / "links");
+    const std::string target = PathOf("target.bin");
+    WriteAll(target, Bytes(8, 'o'));
+    const std::string link = PathOf("links/link");
+    fs::create_symlink("../target.bin", link);
+    FileBuf file;
+    file.Append("new", 3);
+
+    ASSERT_TRUE(file.WriteToFile(link));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadAll(target), (Bytes{'n', 'e', 'w'}));
+
+    // A link to nowhere yet makes the file it names.
+    const std::string dangling = PathOf("dangling");
+    fs::create_symlink("made.bin", dangling);
+    ASSERT_TRUE(file.WriteToFile(dangling));
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(ReadAll(PathOf("made.bin")), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(EntryCount(), 4u);
+}
+
+TEST_F(FileBufWriteTest, NameOfTheLongestLengthIsWritten)
+{
+    const std::string path = PathOf(std::string(255, 'n'));
+    FileBuf file;
+    file.Append("new", 3);
+    ASSERT_TRUE(file.WriteToFile(path));
+    EXPECT_EQ(ReadAll(path), (Bytes{'n', 'e', 'w'}));
     EXPECT_EQ(EntryCount(), 1u);
 }
 
