@@ -11,6 +11,10 @@ namespace TalmexTest {
 
 using Bytes = std::vector<unsigned char>;
 
+// The first of the agent's three ports, and the length of every report.
+constexpr uint16_t kFirstPort = 20962;
+constexpr size_t kReportSize = 241;
+
 inline void AppendWord(Bytes& bytes, uint32_t word)
 {
     for (int shift = 0; shift < 32; shift += 8) {
@@ -72,6 +76,43 @@ inline Bytes HeaderOf(const RequestHeader& header)
     AppendWord(bytes, header.sequence);
     AppendWord(bytes, 0xDEADBEEF); // ignored by the agent
     return bytes;
+}
+
+// Header-only requests with the next sequence number each time.
+struct Requester {
+    uint32_t clientToken;
+    uint32_t sequence = 0;
+    Bytes Next() { return HeaderOf(RequestHeader{clientToken, 0, ++sequence}); }
+};
+
+struct ReportHeader {
+    uint32_t sessionToken, clientToken, sequence, lastRequest;
+};
+
+inline ReportHeader ReportHeaderOf(const Bytes& report)
+{
+    return {WordAt(report, 4), WordAt(report, 8), WordAt(report, 12), WordAt(report, 16)};
+}
+
+// Where a report's three arrays begin, and the floats of one sensor record.
+constexpr size_t kReportIntegersAt = 24;
+constexpr size_t kReportFloatsAt = 40;
+constexpr size_t kReportBytesAt = 236;
+constexpr size_t kSensorRecordFloats = 18;
+
+inline uint32_t ReportInteger(const Bytes& report, size_t index)
+{
+    return WordAt(report, kReportIntegersAt + 4 * index);
+}
+
+inline float ReportFloat(const Bytes& report, size_t index)
+{
+    return FloatAt(report, kReportFloatsAt + 4 * index);
+}
+
+inline unsigned char ReportByte(const Bytes& report, size_t index)
+{
+    return report.at(kReportBytesAt + index);
 }
 
 // What a client asks of one sensor.
