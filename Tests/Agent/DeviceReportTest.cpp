@@ -14,27 +14,11 @@ using Talmex::Agent::Device;
 using Talmex::Agent::Stream;
 using namespace TalmexTest;
 
-constexpr size_t kReportSize = 241;
-constexpr size_t kIntegersAt = 24;
-constexpr size_t kFloatsAt = 40;
-constexpr size_t kBytesAt = 236;
-constexpr size_t kSensorRecordFloats = 18;
-
 Bytes Report(Channel& channel)
 {
     Stream stream;
     Singleton<Device>::_instance.WriteTo(stream, channel);
     return Bytes(stream.Data(), stream.Data() + stream.Size());
-}
-
-uint32_t Integer(const Bytes& report, size_t index)
-{
-    return WordAt(report, kIntegersAt + 4 * index);
-}
-
-float Float(const Bytes& report, size_t index)
-{
-    return FloatAt(report, kFloatsAt + 4 * index);
 }
 
 uint32_t Bits(std::initializer_list<int> bits)
@@ -161,9 +145,9 @@ TEST_F(DeviceReportTest, OutOfRangeIntegersAreClamped)
         _headset.SetAnswer("OVR_GetScreenResolution", 1, 2, {c.horizontal, c.vertical});
         const Bytes report = Report(_channel);
         ASSERT_EQ(report.size(), kReportSize);
-        EXPECT_EQ(report[kBytesAt + 3], c.countByte) << c.sensorCount;
-        EXPECT_EQ(report[kBytesAt + 4], 2) << "always two sensor records";
-        EXPECT_EQ(Integer(report, 0), c.resolution) << c.horizontal << " x " << c.vertical;
+        EXPECT_EQ(ReportByte(report, 3), c.countByte) << c.sensorCount;
+        EXPECT_EQ(ReportByte(report, 4), 2) << "always two sensor records";
+        EXPECT_EQ(ReportInteger(report, 0), c.resolution) << c.horizontal << " x " << c.vertical;
     }
 }
 
@@ -173,7 +157,7 @@ TEST_F(DeviceReportTest, AngularVelocityAndMagnetometerShareOneValidityBit)
         for (int magnetometer = 0; magnetometer < 2; ++magnetometer) {
             _headset.SetAnswer("OVR_GetAngularVelocity", angularVelocity, 3, {1, 2, 3});
             _headset.SetAnswer("OVR_GetMagnetometer", magnetometer, 3, {4, 5, 6});
-            const uint32_t flags = Integer(Report(_channel), 2);
+            const uint32_t flags = ReportInteger(Report(_channel), 2);
             EXPECT_EQ((flags >> 7) & 1, angularVelocity | magnetometer);
             EXPECT_EQ(flags >> 8, 0u);
         }
@@ -208,7 +192,7 @@ TEST(DeviceReportWithoutPlugInTest, ReportIsAllZerosButItsShape)
     EXPECT_EQ(WordAt(report, 4), 9u);
     EXPECT_EQ(WordAt(report, 12), 1u);
     EXPECT_EQ(WordAt(report, 20), 0x05031004u);
-    Bytes block(report.begin() + kIntegersAt, report.end());
+    Bytes block(report.begin() + kReportIntegersAt, report.end());
     Bytes expected(block.size(), 0);
     expected[block.size() - 1] = 2; // the number of sensor records
     EXPECT_EQ(block, expected);
@@ -224,17 +208,17 @@ TEST(DeviceReportMissingEntryPointTest, MissingMagnetometerReadsZeroAndLeavesThe
     Bytes report = Report(channel);
     for (size_t s = 0; s < 2; ++s) {
         const size_t record = 13 + s * kSensorRecordFloats;
-        EXPECT_EQ(Float(report, record + 9), 7.0f + 1000.0f * s);
-        EXPECT_EQ(Float(report, record + 12), 1.0f + 1000.0f * s);
+        EXPECT_EQ(ReportFloat(report, record + 9), 7.0f + 1000.0f * s);
+        EXPECT_EQ(ReportFloat(report, record + 12), 1.0f + 1000.0f * s);
         for (size_t k = 15; k < 18; ++k) {
-            EXPECT_EQ(Float(report, record + k), 0.0f) << "magnetometer " << k;
+            EXPECT_EQ(ReportFloat(report, record + k), 0.0f) << "magnetometer " << k;
         }
-        EXPECT_EQ((Integer(report, 2 + s) >> 7) & 1, 0u) << "follows angular velocity alone";
+        EXPECT_EQ((ReportInteger(report, 2 + s) >> 7) & 1, 0u) << "follows angular velocity alone";
     }
 
     headset.SetAnswer("OVR_GetAngularVelocity", 1, 3, {1, 2, 3});
     report = Report(channel);
-    EXPECT_EQ((Integer(report, 2) >> 7) & 1, 1u);
+    EXPECT_EQ((ReportInteger(report, 2) >> 7) & 1, 1u);
 }
 
 } // namespace

@@ -1,11 +1,10 @@
 #include "Support/AgentProcess.h"
+#include "Support/Elapsed.h"
+#include "Support/PrivateNetwork.h"
+#include "Support/RecordingLog.h"
 #include "Support/UdpClient.h"
 
-#include <chrono>
-#include <sched.h>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -14,78 +13,18 @@
 namespace {
 
 using namespace TalmexTest;
-using Clock = std::chrono::steady_clock;
-
-constexpr uint16_t kFirstPort = 20962;
-constexpr size_t kReportSize = 241;
-
-struct ReportHeader {
-    uint32_t sessionToken, clientToken, sequence, lastRequest;
-};
-
-ReportHeader HeaderOf(const Bytes& report)
-{
-    return {WordAt(report, 4), WordAt(report, 8), WordAt(report, 12), WordAt(report, 16)};
-}
-
-int MillisecondsSince(Clock::time_point start)
-{
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
 
 // The agent served from the recording plug-in's folder, with its commands
 // logged to a file of the test's own.
 class ServiceTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char path[] = "/tmp/talmex-recording-XXXXXX";
-        const int file = mkstemp(path);
-        ASSERT_NE(file, -1);
-        close(file);
-        _logPath = path;
-    }
+    void SetUp() override { ASSERT_FALSE(_log.Path().empty()); }
 
-    void TearDown() override { unlink(_logPath.c_str()); }
+    AgentProcess::Options Options() const { return RecordingAgent("recording", _log); }
+    std::string CommandLog() const { return _log.Text(); }
+    bool CommandLogEndsWith(const std::string& text) const { return _log.EndsWith(text); }
 
-    AgentProcess::Options Options() const
-    {
-        AgentProcess::Options options;
-        options.workingDirectory = std::string(TALMEX_TEST_PLUGIN_FOLDERS) + "/recording";
-        options.recordingLog = _logPath;
-        return options;
-    }
-
-    std::string CommandLog() const
-    {
-        std::ifstream file(_logPath);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    // Waits, for at most about five seconds, until the log ends with text.
-    bool CommandLogEndsWith(const std::string& text) const
-    {
-        for (int i = 0; i < 500; ++i) {
-            const std::string log = CommandLog();
-            if (log.size() >= text.size() && log.compare(log.size() - text.size(), text.size(), text) == 0) {
-                return true;
-            }
-            usleep(10000);
-        }
-        return false;
-    }
-
-    std::string _logPath;
-};
-
-// Requests with the next sequence number each time.
-struct Requester {
-    uint32_t clientToken;
-    uint32_t sequence = 0;
-    Bytes Next() { return HeaderOf(RequestHeader{clientToken, 0, ++sequence}); }
+    RecordingLog _log;
 };
 
 TEST_F(ServiceTest, AdmitsOneClientAndReportsToItEveryCycle)
@@ -97,21 +36,21 @@ TEST_F(ServiceTest, AdmitsOneClientAndReportsToItEveryCycle)
     ASSERT_TRUE(first);
     ASSERT_EQ(first->size(), kReportSize);
     EXPECT_EQ(Bytes(first->begin(), first->begin() + 4), (Bytes{'T', 'L', 'X', '0'}));
-    EXPECT_EQ(HeaderOf(*first).clientToken, 0xABCDu);
-    EXPECT_EQ(HeaderOf(*first).sequence, 1u);
-    EXPECT_EQ(HeaderOf(*first).lastRequest, requester.sequence);
+    EXPECT_EQ(ReportHeaderOf(*first).clientToken, 0xABCDu);
+    EXPECT_EQ(ReportHeaderOf(*first).sequence, 1u);
+    EXPECT_EQ(ReportHeaderOf(*first).lastRequest, requester.sequence);
     EXPECT_EQ(WordAt(*first, 20), 0x05031004u);
 
     // Reports come unasked, one per cycle, numbered without gaps.
-    uint32_t previous = HeaderOf(*first).sequence;
+    uint32_t previous = ReportHeaderOf(*first).sequence;
     int reports = 0;
     const Clock::time_point start = Clock::now();
     while (MillisecondsSince(start) < 500) {
         const std::optional<Bytes> report = client.Receive(100);
         ASSERT_TRUE(report);
-        const ReportHeader header = HeaderOf(*report);
+        const ReportHeader header = ReportHeaderOf(*report);
         EXPECT_EQ(header.sequence, previous + 1);
-        EXPECT_EQ(header.sessionToken, HeaderOf(*first).sessionToken);
+        EXPECT_EQ(header.sessionToken, ReportHeaderOf(*first).sessionToken);
         previous = header.sequence;
         ++reports;
     }
@@ -136,7 +75,7 @@ TEST_F(ServiceTest, IgnoresEveryOtherAddressWhileAClientIsServed)
     served.Drain();
     const std::optional<Bytes> report = served.Receive(500);
     ASSERT_TRUE(report);
-    EXPECT_EQ(HeaderOf(*report).clientToken, 1u);
+    EXPECT_EQ(ReportHeaderOf(*report).clientToken, 1u);
     EXPECT_EQ(CommandLog(), "OVR_Initialize()\n");
 }
 
@@ -187,8 +126,8 @@ TEST_F(ServiceTest, SilentClientExpiresAfterASecondAndComesBackAsANewSession)
 
     const std::optional<Bytes> again = ConnectTo(client, kFirstPort, requester.Next());
     ASSERT_TRUE(again);
-    EXPECT_EQ(HeaderOf(*again).sequence, 1u) << "a new channel numbers its reports afresh";
-    EXPECT_NE(HeaderOf(*again).sessionToken, HeaderOf(*first).sessionToken);
+    EXPECT_EQ(ReportHeaderOf(*again).sequence, 1u) << "a new channel numbers its reports afresh";
+    EXPECT_NE(ReportHeaderOf(*again).sessionToken, ReportHeaderOf(*first).sessionToken);
     EXPECT_EQ(CommandLog(), "OVR_Initialize()\nOVR_Destroy()\nOVR_Initialize()\n");
 }
 
@@ -208,7 +147,7 @@ TEST_F(ServiceTest, RequestsEvery500MillisecondsKeepTheChannel)
         }
         const std::optional<Bytes> report = client.Receive(300);
         ASSERT_TRUE(report) << "reports stopped after " << MillisecondsSince(start) << " ms";
-        ASSERT_EQ(HeaderOf(*report).sessionToken, HeaderOf(*first).sessionToken);
+        ASSERT_EQ(ReportHeaderOf(*report).sessionToken, ReportHeaderOf(*first).sessionToken);
     }
     EXPECT_EQ(CommandLog(), "OVR_Initialize()\n");
 }
@@ -298,8 +237,8 @@ TEST_F(ServiceTest, ChannelWhoseReportCannotBeSentIsDroppedInThatCycle)
 {
     // A private network, where the client's address can be taken away so
     // that the agent's next report to it fails.
-    if (unshare(CLONE_NEWNET) != 0 || !RunQuietly("ip link set lo up")) {
-        GTEST_SKIP() << "needs a private network namespace (root and iproute2)";
+    if (!EnterPrivateNetwork()) {
+        GTEST_SKIP() << "needs a private network namespace (root)";
     }
     ASSERT_TRUE(RunQuietly("ip address add 10.77.0.1/32 dev lo"));
     AgentProcess agent(Options());

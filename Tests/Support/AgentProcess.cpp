@@ -20,8 +20,8 @@ AgentProcess::AgentProcess(const Options& options)
         if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
             _exit(126);
         }
-        if (!options.recordingLog.empty()) {
-            setenv("TALMEX_RECORDING_LOG", options.recordingLog.c_str(), 1);
+        for (const auto& [name, value] : options.environment) {
+            setenv(name.c_str(), value.c_str(), 1);
         }
         switch (input) {
         case Input::Pipe:

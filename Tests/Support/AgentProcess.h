@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <utility>
+#include <vector>
 
 namespace TalmexTest {
 
@@ -15,8 +17,9 @@ public:
         Input input = Input::Pipe;
         // Where the agent starts, and so where it looks for the plug-in first.
         std::string workingDirectory;
-        // Set in the agent's environment when not empty.
-        std::string recordingLog;
+        // Added to the agent's environment: the agent reads none, but a test
+        // plug-in may.
+        std::vector<std::pair<std::string, std::string>> environment;
     };
 
     AgentProcess() : AgentProcess(Options()) {}

@@ -3,6 +3,8 @@
 // Datagrams of the agent's protocol assembled and taken apart byte by byte,
 // independently of the agent's own encoder, for tests.
 
+#include "Protocol/Report.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -10,6 +12,10 @@
 namespace TalmexTest {
 
 using Bytes = std::vector<unsigned char>;
+
+// The first of the agent's three ports, and the length of every report.
+constexpr uint16_t kFirstPort = Talmex::Protocol::kAgentPorts[0];
+constexpr size_t kReportSize = Talmex::Protocol::ReportLayout::kSize;
 
 inline void AppendWord(Bytes& bytes, uint32_t word)
 {
@@ -72,6 +78,43 @@ inline Bytes HeaderOf(const RequestHeader& header)
     AppendWord(bytes, header.sequence);
     AppendWord(bytes, 0xDEADBEEF); // ignored by the agent
     return bytes;
+}
+
+// Header-only requests with the next sequence number each time.
+struct Requester {
+    uint32_t clientToken;
+    uint32_t sequence = 0;
+    Bytes Next() { return HeaderOf(RequestHeader{clientToken, 0, ++sequence}); }
+};
+
+struct ReportHeader {
+    uint32_t sessionToken, clientToken, sequence, lastRequest;
+};
+
+inline ReportHeader ReportHeaderOf(const Bytes& report)
+{
+    return {WordAt(report, 4), WordAt(report, 8), WordAt(report, 12), WordAt(report, 16)};
+}
+
+// Where a report's three arrays begin, and the floats of one sensor record.
+constexpr size_t kReportIntegersAt = Talmex::Protocol::ReportLayout::kIntegersOffset;
+constexpr size_t kReportFloatsAt = Talmex::Protocol::ReportLayout::kFloatsOffset;
+constexpr size_t kReportBytesAt = Talmex::Protocol::ReportLayout::kBytesOffset;
+constexpr size_t kSensorRecordFloats = Talmex::Protocol::ReportLayout::kSensorRecordFloats;
+
+inline uint32_t ReportInteger(const Bytes& report, size_t index)
+{
+    return WordAt(report, kReportIntegersAt + 4 * index);
+}
+
+inline float ReportFloat(const Bytes& report, size_t index)
+{
+    return FloatAt(report, kReportFloatsAt + 4 * index);
+}
+
+inline unsigned char ReportByte(const Bytes& report, size_t index)
+{
+    return report.at(kReportBytesAt + index);
 }
 
 // What a client asks of one sensor.

@@ -36,10 +36,10 @@ UdpClient::~UdpClient()
     close(_socket);
 }
 
-bool UdpClient::Send(const Bytes& datagram, uint16_t port)
+bool UdpClient::Send(const Bytes& datagram, uint16_t port, int flags)
 {
     const sockaddr_in address = LoopbackAddress(port);
-    return sendto(_socket, datagram.data(), datagram.size(), 0,
+    return sendto(_socket, datagram.data(), datagram.size(), flags,
                   reinterpret_cast<const sockaddr*>(&address),
                   sizeof address) == static_cast<ssize_t>(datagram.size());
 }

@@ -17,7 +17,8 @@ public:
     UdpClient(const UdpClient&) = delete;
     UdpClient& operator=(const UdpClient&) = delete;
 
-    bool Send(const Bytes& datagram, uint16_t port);
+    // Flags as for sendto: MSG_DONTWAIT for a sender that must never block.
+    bool Send(const Bytes& datagram, uint16_t port, int flags = 0);
     // The next datagram, or nothing when none came within the time.
     std::optional<Bytes> Receive(int timeoutMilliseconds);
     // Throws away what has arrived so far.

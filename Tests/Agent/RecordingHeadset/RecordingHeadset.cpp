@@ -1,6 +1,7 @@
 // A headset plug-in for tests: it records every call it receives and answers
 // from a script (see RecordingHeadsetControl.h). With RECORDING_WITHOUT_MAGNETOMETER
 // it lacks OVR_GetMagnetometer, as a library with a missing entry point.
+// A test that runs the agent as a process scripts it through the environment.
 
 #include "Agent/OculusPluginEntryPoints.h"
 #include "RecordingHeadsetControl.h"
@@ -11,7 +12,9 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -27,9 +30,38 @@ struct Answer {
     double values[4] = {};
 };
 
+// Answers as "OVR_Name result value value...;...": as many values are
+// written as are given, and strtod reads nan and inf as well.
+void ApplyAnswers(std::map<std::string, Answer>& answers, const char* text)
+{
+    std::istringstream entries(text != nullptr ? text : "");
+    std::string entry;
+    while (std::getline(entries, entry, ';')) {
+        std::istringstream fields(entry);
+        std::string name;
+        std::string field;
+        if (!(fields >> name >> field)) {
+            continue;
+        }
+        Answer& answer = answers[name];
+        answer.result = static_cast<int>(std::strtol(field.c_str(), nullptr, 0));
+        answer.written = 0;
+        while (answer.written < 4 && fields >> field) {
+            answer.values[answer.written++] = std::strtod(field.c_str(), nullptr);
+        }
+    }
+}
+
+unsigned int EnvironmentNumber(const char* name)
+{
+    const char* text = std::getenv(name);
+    return text != nullptr ? static_cast<unsigned int>(std::strtoul(text, nullptr, 10)) : 0;
+}
+
 struct Script {
     std::map<std::string, Answer> answers;
     std::string log;
+    const unsigned int queryDelayMicroseconds = EnvironmentNumber("TALMEX_RECORDING_QUERY_DELAY_US");
 
     Script() { Reset(); }
 
@@ -45,6 +77,7 @@ struct Script {
             }
             ++position;
         }
+        ApplyAnswers(answers, std::getenv("TALMEX_RECORDING_ANSWERS"));
     }
 };
 
@@ -66,6 +99,9 @@ void Record(Call call, const char* format, ...)
     va_end(arguments);
     TheScript().log += line;
     TheScript().log += '\n';
+    if (call == Call::Query && TheScript().queryDelayMicroseconds != 0) {
+        usleep(TheScript().queryDelayMicroseconds);
+    }
     const char* path = std::getenv("TALMEX_RECORDING_LOG");
     if (call == Call::Command && path != nullptr) {
         if (FILE* file = std::fopen(path, "a")) {

@@ -10,6 +10,11 @@
 // values. Sensor queries add 1000 times the sensor index to every value.
 // By default every call returns 1 and writes all its out-values, value k of
 // the entry point at binding position i being i + (k + 1) / 8.
+//
+// For an agent run as a process, two environment variables script it:
+// TALMEX_RECORDING_ANSWERS, entries "OVR_Name result value..." separated by
+// ';', each writing as many out-values as it gives (read when the script is
+// reset); and TALMEX_RECORDING_QUERY_DELAY_US, a sleep before every query.
 
 extern "C" {
 

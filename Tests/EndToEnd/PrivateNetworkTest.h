@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Support/PrivateNetwork.h"
+#include "Support/RecordingLog.h"
+
+#include <gtest/gtest.h>
+
+namespace TalmexTest {
+
+// Each test in a network namespace of its own, so that its agents have the
+// UDP ports to themselves whoever else runs an agent on this machine, with a
+// command log for the recording plug-in.
+class PrivateNetworkTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!EnterPrivateNetwork()) {
+            GTEST_SKIP() << "needs a private network namespace (root)";
+        }
+        ASSERT_FALSE(_log.Path().empty());
+    }
+
+    RecordingLog _log;
+};
+
+} // namespace TalmexTest
