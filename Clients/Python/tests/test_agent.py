@@ -1,3 +1,6 @@
+import contextlib
+import io
+import json
 import math
 import os
 import signal
@@ -7,9 +10,11 @@ import unittest
 from pathlib import Path
 from unittest import mock
 
+from talmex.__main__ import main
 from talmex.agent_process import AgentProcess
 from talmex.client import Client, Status
 from talmex.protocol import AGENT_PORTS
+from tests.test_protocol import GOLDEN
 
 # Set by CTest: the agent built in the tree, and the folders of the test plug-ins.
 AGENT = os.environ.get("TALMEX_AGENT", "")
@@ -71,6 +76,20 @@ class AgentTest(unittest.TestCase):
         agent = self.client.agent
         self.client.stop()
         self.assertEqual(agent.returncode, 0)
+
+    def test_the_command_line_prints_reports_with_the_golden_names(self):
+        output = io.StringIO()
+        with contextlib.redirect_stdout(output):
+            self.assertEqual(main(["--agent", AGENT, "--json", "--count", "2"]), 0)
+        golden = json.loads((GOLDEN / "report.json").read_text())
+        lines = output.getvalue().splitlines()
+        self.assertEqual(len(lines), 2)
+        for line in lines:
+            report = json.loads(line)
+            self.assertEqual(report["display"]["resolution"], [1280, 800])
+            for value, expected in [(report, golden), (report["display"], golden["display"]),
+                                    (report["sensors"][1], golden["sensors"][1])]:
+                self.assertEqual(list(value), list(expected))
 
     def test_every_request_reaches_the_headset_exactly_once(self):
         self.use_recording_headset()
