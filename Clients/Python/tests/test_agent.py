@@ -11,7 +11,6 @@ from pathlib import Path
 from unittest import mock
 
 from talmex.__main__ import main
-from talmex.agent_process import AgentProcess
 from talmex.client import Client, Status
 from talmex.protocol import AGENT_PORTS
 from tests.test_protocol import GOLDEN
@@ -119,22 +118,6 @@ class AgentTest(unittest.TestCase):
         self.assertIsNone(self.client.wait(5.0))  # at once, not after the time-out
         self.assertLess(time.monotonic() - killed_at, 1.0)
 
-    def test_an_attached_client_reports_a_paused_agent_until_it_resumes(self):
-        agent = AgentProcess()
-        self.addCleanup(agent.stop)
-        self.assertTrue(agent.start(AGENT), agent.error)
-        self.assertTrue(self.poll_until(agent.bound_port, timeout=1.0))
-        self.assertTrue(self.client.attach("127.0.0.1", agent.bound_port()))
-        self.assertTrue(self.poll_until(lambda: self.client.status is Status.SERVING))
-        os.kill(agent.pid, signal.SIGSTOP)
-        self.addCleanup(os.kill, agent.pid, signal.SIGCONT)
-        paused_at = time.monotonic()
-        self.assertTrue(self.poll_until(lambda: self.client.status is Status.NOT_ANSWERING))
-        self.assertLess(time.monotonic() - paused_at, 1.0)
-        os.kill(agent.pid, signal.SIGCONT)
-        self.assertTrue(self.poll_until(lambda: self.client.status is Status.SERVING))
-        self.assertEqual(self.client.counters.sessions, 1)
-
     def test_a_host_that_stalls_past_the_expiry_gets_its_wishes_reapplied(self):
         self.use_recording_headset()
         self.spawn()
@@ -149,6 +132,7 @@ class AgentTest(unittest.TestCase):
         self.keep_polling(0.2)  # the confirmed reset must not come again
         self.assertEqual(self.commands()[3:],
                          ["OVR_Destroy()", "OVR_Initialize()", "OVR_SetSensorPredictionTime(0, 0.25)"])
+
 
 if __name__ == "__main__":
     unittest.main()
