@@ -1,0 +1,77 @@
+"""The default command: decoded reports, one line each."""
+
+import argparse
+import math
+import sys
+from typing import Tuple
+
+from .client import Client, Counters, Status
+from .jsontext import to_json
+from .orientation import yaw_pitch_roll
+from .protocol import Report
+
+HELP = "print decoded reports, one line each (the default command)"
+
+
+def _address(text: str) -> Tuple[str, int]:
+    host, _, port = text.rpartition(":")
+    if not host or not port.isdigit() or not 0 < int(port) < 65536:
+        raise argparse.ArgumentTypeError(f"not HOST:PORT: {text}")
+    return host, int(port)
+
+
+def _positive(text: str) -> int:
+    if not text.isdigit() or int(text) == 0:
+        raise argparse.ArgumentTypeError(f"not a whole number above 0: {text}")
+    return int(text)
+
+
+def add_arguments(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("--attach", metavar="HOST:PORT", type=_address,
+                        help="talk to an agent that runs already instead of starting one")
+    parser.add_argument("--agent", metavar="PATH",
+                        help="the agent to start (default: the installed one, else talmex-agent on the PATH)")
+    parser.add_argument("--json", action="store_true", help="print each report as one line of JSON")
+    parser.add_argument("--count", metavar="N", type=_positive, help="stop after N lines")
+    parser.add_argument("--every", metavar="N", type=_positive, default=1,
+                        help="print one line per N reports received (default: 1)")
+
+
+def summary(report: Report, counters: Counters) -> str:
+    width, height = report.display.resolution
+    sensor = report.sensors[0]
+    angles = " ".join(f"{math.degrees(angle):7.2f}" for angle in yaw_pitch_roll(sensor.orientation))
+    acceleration = " ".join(f"{value:6.2f}" for value in sensor.acceleration)
+    return (f"#{report.sequence} {width}x{height} hmd {'yes' if report.display.hmd_present else 'no'}"
+            f" | yaw pitch roll {angles} deg | acceleration {acceleration}"
+            f" | {counters.report_rate:.0f}/s lost {counters.reports_lost}"
+            f" rejected {counters.reports_rejected} sessions {counters.sessions}")
+
+
+def _print_reports(client: Client, args: argparse.Namespace) -> int:
+    printed = 0
+    next_line = args.every
+    status = client.status
+    while args.count is None or printed < args.count:
+        report = client.wait(0.1)
+        if client.status is not status:
+            status = client.status
+            detail = f" ({client.last_error})" if status is Status.AGENT_EXITED else ""
+            print(f"talmex: {status.value}{detail}", file=sys.stderr)
+            if status is Status.AGENT_EXITED:
+                return 1
+        counters = client.counters
+        if report is not None and counters.reports_received >= next_line:
+            print(to_json(report) if args.json else summary(report, counters), flush=True)
+            printed += 1
+            next_line = counters.reports_received + args.every
+    return 0
+
+
+def run(args: argparse.Namespace) -> int:
+    with Client() as client:
+        started = client.attach(*args.attach) if args.attach else client.spawn(args.agent)
+        if not started:
+            print(f"talmex: {client.last_error}", file=sys.stderr)
+            return 1
+        return _print_reports(client, args)
