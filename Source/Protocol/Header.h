@@ -86,5 +86,13 @@ inline uint32_t NextSequence(uint32_t sequence)
     return sequence + 1 == 0 ? 1 : sequence + 1;
 }
 
+// How many sequences were skipped between last and a later one; 0 is never
+// sent, so a wrap skips one fewer.
+inline uint32_t LostBetween(uint32_t last, uint32_t later)
+{
+    const uint32_t gap = later - last - 1;
+    return later < last ? gap - 1 : gap;
+}
+
 } // namespace Protocol
 } // namespace Talmex

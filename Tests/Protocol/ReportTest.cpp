@@ -138,4 +138,29 @@ TEST(ReportTest, MalformedDatagramsAreRejectedAndLeaveTheReportAlone)
     }
 }
 
+TEST(SequenceTest, OrderAndGapsSurviveTheWrapThatSkipsZero)
+{
+    const struct {
+        uint32_t last, later;
+        bool isLater;
+        uint32_t lost;
+    } cases[] = {
+        {5, 6, true, 0},
+        {5, 9, true, 3},
+        {0xFFFFFFFF, 1, true, 0},
+        {0xFFFFFFFE, 1, true, 1},
+        {0xFFFFFFFF, 3, true, 2},
+        {5, 5, false, 0},
+        {5, 2147483652u, true, 2147483646u},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsLaterSequence(c.later, c.last), c.isLater) << c.last << " then " << c.later;
+        if (c.isLater) {
+            EXPECT_EQ(LostBetween(c.last, c.later), c.lost) << c.last << " then " << c.later;
+        }
+    }
+    EXPECT_EQ(NextSequence(0xFFFFFFFF), 1u);
+    EXPECT_FALSE(IsLaterSequence(2147483653u, 5)) << "half the circle away counts as older";
+}
+
 } // namespace

@@ -260,7 +260,7 @@ bool Client::_Accept(const HeadsetState& report)
     } else if (!Protocol::IsLaterSequence(header.sequence, _reportSequence)) {
         return false;
     } else {
-        _counters.reportsLost += header.sequence - Protocol::NextSequence(_reportSequence);
+        _counters.reportsLost += Protocol::LostBetween(_reportSequence, header.sequence);
     }
     _reportSequence = header.sequence;
     if (header.clientToken == _clientToken && header.lastRequestSequence != _lastAccepted) {

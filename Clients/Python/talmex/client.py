@@ -10,7 +10,7 @@ from typing import Optional
 
 from .agent_process import AgentProcess, default_agent_path
 from .protocol import (REPORT_SIZE, Report, ReportCheck, Request, RequestHeader, decode_report,
-                       is_later_sequence, next_sequence, write_request)
+                       is_later_sequence, lost_between, next_sequence, write_request)
 from .wish_list import WishList
 
 
@@ -257,7 +257,7 @@ class Client:
         elif not is_later_sequence(report.sequence, self._report_sequence):
             return False
         else:
-            counters.reports_lost += (report.sequence - next_sequence(self._report_sequence)) % (1 << 32)
+            counters.reports_lost += lost_between(self._report_sequence, report.sequence)
         self._report_sequence = report.sequence
         if report.client_token == self._client_token and report.last_request_sequence != self._last_accepted:
             self._last_accepted = report.last_request_sequence

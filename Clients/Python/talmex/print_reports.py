@@ -1,7 +1,6 @@
 """The default command: decoded reports, one line each."""
 
 import argparse
-import math
 import sys
 from typing import Tuple
 
@@ -40,7 +39,7 @@ def add_arguments(parser: argparse.ArgumentParser) -> None:
 def summary(report: Report, counters: Counters) -> str:
     width, height = report.display.resolution
     sensor = report.sensors[0]
-    angles = " ".join(f"{math.degrees(angle):7.2f}" for angle in yaw_pitch_roll(sensor.orientation))
+    angles = " ".join(f"{angle:7.2f}" for angle in yaw_pitch_roll(sensor.orientation))
     acceleration = " ".join(f"{value:6.2f}" for value in sensor.acceleration)
     return (f"#{report.sequence} {width}x{height} hmd {'yes' if report.display.hmd_present else 'no'}"
             f" | yaw pitch roll {angles} deg | acceleration {acceleration}"

@@ -28,6 +28,13 @@ def next_sequence(sequence: int) -> int:
     return sequence % (_WORD_LIMIT - 1) + 1
 
 
+def lost_between(last: int, later: int) -> int:
+    """How many sequences were skipped between last and a later one; 0 is
+    never sent, so a wrap skips one fewer."""
+    gap = (later - last - 1) % _WORD_LIMIT
+    return gap - 1 if later < last else gap
+
+
 # The typed block: a count word (bits 0-11 integers, 12-23 floats, 24-31
 # bytes), then the 32-bit integers, the 32-bit floats and the bytes.
 MAX_BLOCK_COUNTS = (0xFFF, 0xFFF, 0xFF)

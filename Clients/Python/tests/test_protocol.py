@@ -6,7 +6,7 @@ from pathlib import Path
 
 from talmex.jsontext import to_json
 from talmex.protocol import (BlockReader, BlockWriter, ReportCheck, decode_report, is_later_sequence,
-                             next_sequence, read_request, write_report, write_request)
+                             lost_between, next_sequence, read_request, write_report, write_request)
 
 # Shared with the C++ tests.
 GOLDEN = Path(__file__).resolve().parents[3] / "Tests" / "Protocol" / "Golden"
@@ -133,6 +133,8 @@ class RequestTest(unittest.TestCase):
             with self.subTest(later=later, last=last):
                 self.assertIs(is_later_sequence(later, last), expected)
         self.assertEqual([next_sequence(0), next_sequence(7), next_sequence(0xFFFFFFFF)], [1, 8, 1])
+        gaps = [(5, 6, 0), (5, 9, 3), (0xFFFFFFFF, 1, 0), (0xFFFFFFFE, 1, 1), (0xFFFFFFFF, 3, 2)]
+        self.assertEqual([lost_between(last, later) for last, later, _ in gaps], [lost for *_, lost in gaps])
 
 
 if __name__ == "__main__":
