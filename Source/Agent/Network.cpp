@@ -119,6 +119,9 @@ public:
                 ++i;
             }
         }
+        if (_channels.empty()) {
+            Net::AcceptFromAnyone(_socket);
+        }
     }
 
     void ShutDown()
@@ -167,6 +170,9 @@ private:
         channel->_address = sender;
         channel->CreateSToken();
         _channels.push_back(channel);
+        // Everyone else is ignored until the channel ends; the kernel can do
+        // that before a flood reaches the receive phase.
+        Net::AcceptOnlyFrom(_socket, sender);
         return channel.Get();
     }
 

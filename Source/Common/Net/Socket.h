@@ -1,6 +1,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <linux/filter.h>
 #include <cstdint>
 #include <cstring>
 #include <netinet/in.h>
@@ -34,6 +35,29 @@ inline void EnlargeReceiveBuffer(int socket, int bytes)
     if (setsockopt(socket, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
         setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
     }
+}
+
+// Has the kernel drop every datagram but those from the given sender, before
+// they are queued: while one client is served, a flood from anyone else then
+// costs the service nothing. False where the system has no socket filters.
+inline bool AcceptOnlyFrom(int socket, const sockaddr_in& sender)
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 0), // the UDP source port
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ntohs(sender.sin_port), 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, static_cast<uint32_t>(SKF_NET_OFF + 12)), // IPv4 source
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ntohl(sender.sin_addr.s_addr), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),
+        BPF_STMT(BPF_RET | BPF_K, 0),
+    };
+    const sock_fprog program = {static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    return setsockopt(socket, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+}
+
+inline void AcceptFromAnyone(int socket)
+{
+    int unused = 0;
+    setsockopt(socket, SOL_SOCKET, SO_DETACH_FILTER, &unused, sizeof unused);
 }
 
 // Binds to the wildcard address, so every IPv4 interface reaches the socket.
