@@ -2,9 +2,11 @@
 // reports; --check says instead where the agent would find its plug-in.
 
 #include "Client/Client.h"
+#include "Monitor/LiveView.h"
 #include "Monitor/Options.h"
 #include "Monitor/PlainOutput.h"
 #include "Monitor/PluginCheck.h"
+#include "Monitor/Screen.h"
 #include "Monitor/Signals.h"
 
 #include <cstdio>
@@ -16,6 +18,14 @@ namespace {
 using namespace Talmex;
 using namespace Talmex::Monitor;
 
+std::string _AgentDescription(const Options& options, const Client::Client& client)
+{
+    if (!options.attachHost.empty()) {
+        return "attached to " + options.attachHost + ":" + std::to_string(client.Port());
+    }
+    return "pid " + std::to_string(client.Agent().Pid()) + " port " + std::to_string(client.Port());
+}
+
 int _Watch(const Options& options)
 {
     Client::Client client;
@@ -25,6 +35,13 @@ int _Watch(const Options& options)
     if (!isConnected) {
         std::fprintf(stderr, "talmex-monitor: %s\n", client.LastError().c_str());
         return 1;
+    }
+    // Declared after the client, so that the terminal is back before the
+    // agent is stopped.
+    Screen screen;
+    const bool wantsScreen = !options.json && options.every == 0 && options.count == 0;
+    if (wantsScreen && Screen::Fits() && screen.Open()) {
+        return RunLiveView(client, screen, _AgentDescription(options, client));
     }
     return RunLines(client, options);
 }
