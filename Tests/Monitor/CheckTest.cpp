@@ -1,0 +1,109 @@
+#include "MonitorProcess.h"
+
+#include <climits>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace MonitorTest;
+namespace fs = std::filesystem;
+
+constexpr char kBundlePath[] = "OculusPlugin.bundle/Contents/MacOS/OculusPlugin";
+
+std::string _RealPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) != nullptr ? resolved : path;
+}
+
+// What the loader says of the file, as the agent would be told.
+std::string _LoaderError(const std::string& path)
+{
+    void* library = dlopen(path.c_str(), RTLD_LOCAL | RTLD_NOW);
+    if (library != nullptr) {
+        dlclose(library);
+        return "it loaded";
+    }
+    return dlerror();
+}
+
+struct CheckCase {
+    const char* name;
+    int exitStatus;
+    // Prepares the scratch folder; gives the folder to run in and the agent to name.
+    std::pair<std::string, std::string> (*prepare)(const std::string& scratch);
+    // What the output must say, given the scratch folder.
+    std::string (*expected)(const std::string& scratch);
+};
+
+const CheckCase kCases[] = {
+    {"SimulatedHeadsetBesideAgent", 0,
+     [](const std::string& scratch) {
+         return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH));
+     },
+     [](const std::string&) {
+         return "plug-in: " + _RealPath(TALMEX_SIMULATED_HEADSET) +
+                "\nentry points: all 32 present\n";
+     }},
+    {"FileThatIsNotALibrary", 1,
+     [](const std::string& scratch) {
+         const fs::path library = fs::path(scratch) / "bin" / kBundlePath;
+         fs::create_directories(library.parent_path());
+         std::ofstream(library) << "not a library\n";
+         fs::copy_file(TALMEX_AGENT_PATH, fs::path(scratch) / "bin" / "talmex-agent");
+         return std::make_pair(scratch, scratch + "/bin/talmex-agent");
+     },
+     [](const std::string& scratch) {
+         return "not loaded: " + _LoaderError(scratch + "/bin/" + kBundlePath) +
+                "\nno plug-in: the agent would serve without one";
+     }},
+    {"PluginLackingAnEntryPoint", 3,
+     [](const std::string&) {
+         return std::make_pair(std::string(TALMEX_TEST_PLUGIN_FOLDERS) +
+                                   "/recording-without-magnetometer",
+                               std::string(TALMEX_AGENT_PATH));
+     },
+     [](const std::string&) {
+         return std::string("entry points: 1 of 32 missing: OVR_GetMagnetometer\n");
+     }},
+};
+
+void PrintTo(const CheckCase& check, std::ostream* out)
+{
+    *out << check.name;
+}
+
+class CheckTest : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckTest, SaysWhatTheAgentWouldLoad)
+{
+    const CheckCase& check = GetParam();
+    TemporaryFolder scratch;
+    ASSERT_FALSE(scratch.Path().empty());
+    const auto [folder, agent] = check.prepare(scratch.Path());
+
+    MonitorRun run;
+    run.arguments = {"--check", "--agent", agent};
+    run.folder = folder;
+    const MonitorResult result = RunMonitor(run);
+
+    ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.output;
+    EXPECT_EQ(WEXITSTATUS(result.waitStatus), check.exitStatus) << result.output;
+    EXPECT_NE(result.output.find(check.expected(scratch.Path())), std::string::npos)
+        << "expected:\n"
+        << check.expected(scratch.Path()) << "\nin:\n"
+        << result.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugins, CheckTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<CheckCase>& info) {
+                             return info.param.name;
+                         });
+
+} // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace MonitorTest {
+
+struct MonitorRun {
+    std::vector<std::string> arguments;
+    // The working directory, where the agent looks for its plug-in first.
+    std::string folder = "/";
+    // Past this, the monitor is stopped with SIGTERM.
+    std::chrono::milliseconds timeout{15000};
+    // Once standard output holds this text, the monitor is stopped with SIGTERM.
+    std::string stopOnOutput;
+};
+
+struct MonitorResult {
+    // As waitpid gives it; -1 when the monitor could not be run or reaped.
+    int waitStatus = -1;
+    std::string output;
+};
+
+// Runs talmex-monitor without a terminal, standard output captured and
+// standard input empty. Every wait is bounded.
+MonitorResult RunMonitor(const MonitorRun& run);
+
+// True while the process exists and is not a zombie.
+bool IsRunning(int pid);
+
+// A fresh directory below /tmp, removed with its contents by the destructor.
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::string& Path() const { return _path; }
+
+private:
+    std::string _path;
+};
+
+} // namespace MonitorTest

@@ -1,0 +1,168 @@
+#include "MonitorProcess.h"
+#include "TerminalSession.h"
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace MonitorTest;
+using std::chrono::milliseconds;
+
+constexpr int kColumns = 120;
+constexpr int kRows = 40;
+constexpr milliseconds kStartTime{15000};
+
+// The largest of sensor 0's yaw, pitch and roll on the screen, in degrees.
+std::optional<double> _LargestAngle(const std::string& screen)
+{
+    std::istringstream lines(screen);
+    double largest = 0;
+    int found = 0;
+    for (std::string line; std::getline(lines, line) && found < 3;) {
+        std::istringstream words(line);
+        std::string name, unit;
+        double degrees = 0;
+        if (words >> name >> degrees >> unit && unit == "deg" &&
+            (name == "yaw" || name == "pitch" || name == "roll")) {
+            largest = std::max(largest, std::fabs(degrees));
+            ++found;
+        }
+    }
+    return found == 3 ? std::optional<double>(largest) : std::nullopt;
+}
+
+bool _IsServing(const std::string& screen)
+{
+    return screen.find("channel serving") != std::string::npos && _LargestAngle(screen);
+}
+
+// The agent's process id from the title line.
+int _AgentPid(const std::string& screen)
+{
+    const size_t at = screen.find(" pid ");
+    return at == std::string::npos ? 0 : std::atoi(screen.c_str() + at + 5);
+}
+
+// The one child of a process: the monitor below the shell of the session.
+int _ChildOf(int pid)
+{
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                           "/children");
+    int child = 0;
+    children >> child;
+    return child;
+}
+
+bool _WaitUntilStopped(int pid, milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (IsRunning(pid) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return !IsRunning(pid);
+}
+
+TEST(TerminalTest, ResetRecentresTheSensorOnScreen)
+{
+    TerminalSession session("exec " + Quoted(TALMEX_MONITOR_PATH), kColumns, kRows);
+    ASSERT_TRUE(session.IsStarted());
+    ASSERT_TRUE(_IsServing(session.WaitForScreen(_IsServing, kStartTime))) << session.Capture();
+    // The simulated head sways by up to 34 degrees: wait until it is away from
+    // the centre, so that the reset has something to undo.
+    const std::string before = session.WaitForScreen(
+        [](const std::string& screen) { return _LargestAngle(screen).value_or(0) > 5.0; },
+        milliseconds(10000));
+    ASSERT_GT(_LargestAngle(before).value_or(0), 5.0) << before;
+
+    session.SendKeys("r");
+    // The head moves on at once, so the first frames after the key count.
+    const std::string after = session.WaitForScreen(
+        [](const std::string& screen) { return _LargestAngle(screen).value_or(180) < 2.0; },
+        milliseconds(1500));
+    EXPECT_LT(_LargestAngle(after).value_or(180), 2.0) << "before:\n"
+                                                       << before << "after:\n"
+                                                       << after;
+}
+
+struct QuitCase {
+    const char* name;
+    const char* key; // sent to the terminal, or null to send the signal instead
+    int signal;
+    int exitStatus;
+};
+
+const QuitCase kQuitCases[] = {
+    {"KeyQ", "q", 0, 0},
+    {"CtrlC", "C-c", 0, 0},
+    {"Sigterm", nullptr, SIGTERM, 128 + SIGTERM},
+};
+
+void PrintTo(const QuitCase& quit, std::ostream* out)
+{
+    *out << quit.name;
+}
+
+class QuitTest : public testing::TestWithParam<QuitCase> {};
+
+// The shell compares the terminal's modes before and after the monitor.
+TEST_P(QuitTest, RestoresTheTerminalAndStopsTheAgent)
+{
+    const QuitCase& quit = GetParam();
+    const std::string script =
+        "before=$(stty -g); " + Quoted(TALMEX_MONITOR_PATH) +
+        "; status=$?; if [ \"$(stty -g)\" = \"$before\" ]; then echo \"terminal restored, "
+        "exit $status\"; else echo \"terminal changed, exit $status\"; fi; sleep 60";
+    TerminalSession session("sh -c " + Quoted(script), kColumns, kRows);
+    ASSERT_TRUE(session.IsStarted());
+    const std::string serving = session.WaitForScreen(_IsServing, kStartTime);
+    ASSERT_TRUE(_IsServing(serving)) << serving;
+    const int agent = _AgentPid(serving);
+    ASSERT_GT(agent, 0) << serving;
+
+    if (quit.key != nullptr) {
+        session.SendKeys(quit.key);
+    } else {
+        const int monitor = _ChildOf(session.PanePid());
+        ASSERT_GT(monitor, 0);
+        kill(monitor, quit.signal);
+    }
+    const std::string after = session.WaitForScreen(
+        [](const std::string& screen) { return screen.find("terminal ") != std::string::npos; },
+        milliseconds(10000));
+    EXPECT_NE(after.find("terminal restored, exit " + std::to_string(quit.exitStatus)),
+              std::string::npos)
+        << after;
+    EXPECT_EQ(after.find("talmex-monitor"), std::string::npos) << "the full-screen view is gone";
+    EXPECT_FALSE(IsRunning(agent));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, QuitTest, testing::ValuesIn(kQuitCases),
+                         [](const testing::TestParamInfo<QuitCase>& info) {
+                             return info.param.name;
+                         });
+
+TEST(TerminalTest, ClosedTerminalStopsMonitorAndAgent)
+{
+    TerminalSession session("exec " + Quoted(TALMEX_MONITOR_PATH), kColumns, kRows);
+    ASSERT_TRUE(session.IsStarted());
+    const std::string serving = session.WaitForScreen(_IsServing, kStartTime);
+    ASSERT_TRUE(_IsServing(serving)) << serving;
+    const int monitor = session.PanePid();
+    const int agent = _AgentPid(serving);
+    ASSERT_TRUE(IsRunning(monitor));
+    ASSERT_TRUE(IsRunning(agent));
+
+    session.Close();
+    EXPECT_TRUE(_WaitUntilStopped(monitor, milliseconds(5000)));
+    EXPECT_TRUE(_WaitUntilStopped(agent, milliseconds(5000)));
+}
+
+} // namespace

@@ -1,0 +1,93 @@
+#include "Monitor/LiveView.h"
+
+#include "Client/HeadsetState.h"
+#include "Monitor/Controls.h"
+#include "Monitor/Diagnosis.h"
+#include "Monitor/Pace.h"
+#include "Monitor/Signals.h"
+#include "Monitor/Trace.h"
+#include "Monitor/View.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace Talmex {
+namespace Monitor {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// After a key, the next frame comes this soon, once the agent has acted on
+// the wish, so that its effect shows at once.
+constexpr milliseconds kEffectDelay{20};
+constexpr int kCtrlC = 3;
+
+bool _IsQuitKey(int key)
+{
+    return key == 'q' || key == 'Q' || key == kCtrlC;
+}
+
+int _MillisecondsUntil(Clock::time_point time)
+{
+    const auto left = std::chrono::duration_cast<milliseconds>(time - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, kFrameInterval.count()));
+}
+
+} // namespace
+
+int RunLiveView(Client::Client& client, Screen& screen, const std::string& agent)
+{
+    Controls controls(client);
+    Trace traces[Protocol::kSensorCount];
+    Client::HeadsetState latest;
+    bool hasReport = false;
+    Clock::time_point nextSample = Clock::now();
+    Clock::time_point nextFrame = nextSample;
+
+    while (CaughtStopSignal() == 0) {
+        if (!screen.Wait(_MillisecondsUntil(nextFrame))) {
+            return 0; // the terminal has gone
+        }
+        for (int key = screen.ReadKey(); key != Screen::kNoKey; key = screen.ReadKey()) {
+            if (_IsQuitKey(key)) {
+                return 0;
+            }
+            if (key == Screen::kResized) {
+                nextFrame = Clock::now();
+            } else if (controls.Handle(key, latest)) {
+                nextFrame = std::min(nextFrame, Clock::now() + kEffectDelay);
+            }
+        }
+        const Clock::time_point now = Clock::now();
+        if (now < nextFrame) {
+            continue;
+        }
+        hasReport |= client.Poll(latest);
+        // Samples keep their pace whatever extra frames the keys ask for.
+        if (hasReport && now >= nextSample) {
+            for (int s = 0; s < Protocol::kSensorCount; ++s) {
+                traces[s].Add(Client::YawPitchRollOf(latest.sensors[s].orientation));
+            }
+            nextSample += kFrameInterval;
+            if (nextSample <= now) {
+                nextSample = now + kFrameInterval;
+            }
+        }
+        View view;
+        view.latest = hasReport ? &latest : nullptr;
+        view.counters = client.GetCounters();
+        view.agent = agent;
+        view.channel = Client::Describe(client.GetStatus());
+        view.note = NoteOf(client, view.latest);
+        view.magYawCorrectionWish = controls.MagYawCorrectionWish();
+        view.traces = traces;
+        screen.Draw(view);
+        nextFrame = now + kFrameInterval;
+    }
+    return 0;
+}
+
+} // namespace Monitor
+} // namespace Talmex

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "Client/Client.h"
+#include "Monitor/Screen.h"
+
+#include <string>
+
+namespace Talmex {
+namespace Monitor {
+
+// Shows the agent's reports on the screen, ten frames a second, and turns
+// keys into wishes, until q, Ctrl-C, a stop signal or the end of the
+// terminal. agent says which agent is watched. Returns the exit status.
+int RunLiveView(Client::Client& client, Screen& screen, const std::string& agent);
+
+} // namespace Monitor
+} // namespace Talmex

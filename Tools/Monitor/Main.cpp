@@ -1,0 +1,70 @@
+// talmex-monitor: starts the agent, or attaches to one, and shows what it
+// reports; --check says instead where the agent would find its plug-in.
+
+#include "Client/Client.h"
+#include "Monitor/LiveView.h"
+#include "Monitor/Options.h"
+#include "Monitor/PlainOutput.h"
+#include "Monitor/PluginCheck.h"
+#include "Monitor/Screen.h"
+#include "Monitor/Signals.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace {
+
+using namespace Talmex;
+using namespace Talmex::Monitor;
+
+std::string _AgentDescription(const Options& options, const Client::Client& client)
+{
+    if (!options.attachHost.empty()) {
+        return "attached to " + options.attachHost + ":" + std::to_string(client.Port());
+    }
+    return "pid " + std::to_string(client.Agent().Pid()) + " port " + std::to_string(client.Port());
+}
+
+int _Watch(const Options& options)
+{
+    Client::Client client;
+    const bool isConnected = options.attachHost.empty()
+                                 ? client.Spawn(AgentPathOf(options))
+                                 : client.Attach(options.attachHost, options.attachPort);
+    if (!isConnected) {
+        std::fprintf(stderr, "talmex-monitor: %s\n", client.LastError().c_str());
+        return 1;
+    }
+    // Declared after the client, so that the terminal is back before the
+    // agent is stopped.
+    Screen screen;
+    const bool wantsScreen = !options.json && options.every == 0 && options.count == 0;
+    if (wantsScreen && Screen::Fits() && screen.Open()) {
+        return RunLiveView(client, screen, _AgentDescription(options, client));
+    }
+    return RunLines(client, options);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "talmex-monitor: %s\n%s", error.c_str(), Usage());
+        return kUsageError;
+    }
+    if (options.help) {
+        std::fputs(Usage(), stdout);
+        return 0;
+    }
+    if (options.check) {
+        return static_cast<int>(CheckPlugin(AgentPathOf(options), std::cout));
+    }
+    CatchStopSignals();
+    const int status = _Watch(options);
+    EndByCaughtSignal();
+    return status;
+}

@@ -1,0 +1,107 @@
+#include "Monitor/Options.h"
+
+#include "Common/File.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace Talmex {
+namespace Monitor {
+
+namespace {
+
+bool _ParseCount(const std::string& text, uint64_t maximum, uint64_t& value)
+{
+    if (text.empty() || text[0] < '0' || text[0] > '9') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed == 0 || parsed > maximum) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool _ParseHostPort(const std::string& text, Options& options)
+{
+    const size_t colon = text.rfind(':');
+    uint64_t port = 0;
+    if (colon == std::string::npos || colon == 0 ||
+        !_ParseCount(text.substr(colon + 1), UINT16_MAX, port)) {
+        return false;
+    }
+    options.attachHost = text.substr(0, colon);
+    options.attachPort = static_cast<uint16_t>(port);
+    return true;
+}
+
+} // namespace
+
+bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument == "--check") {
+            options.check = true;
+        } else if (argument == "--json") {
+            options.json = true;
+        } else if (argument == "--agent" && hasValue) {
+            options.agentPath = argv[++i];
+        } else if (argument == "--attach" && hasValue) {
+            if (!_ParseHostPort(argv[++i], options)) {
+                error = "--attach wants HOST:PORT, not " + std::string(argv[i]);
+                return false;
+            }
+        } else if ((argument == "--every" || argument == "--count") && hasValue) {
+            uint64_t& value = argument == "--every" ? options.every : options.count;
+            if (!_ParseCount(argv[++i], UINT64_MAX, value)) {
+                error = argument + " wants a whole number above 0, not " + argv[i];
+                return false;
+            }
+        } else {
+            error = "unknown or incomplete argument " + argument;
+            return false;
+        }
+    }
+    if (!options.attachHost.empty() && (!options.agentPath.empty() || options.check)) {
+        error = "--attach talks to a running agent; it goes with neither --agent nor --check";
+        return false;
+    }
+    return true;
+}
+
+const char* Usage()
+{
+    return "usage: talmex-monitor [--agent PATH | --attach HOST:PORT] [--json] [--every N] "
+           "[--count N]\n"
+           "       talmex-monitor --check [--agent PATH]\n"
+           "\n"
+           "Starts the agent (by default the talmex-agent beside this program) and shows its\n"
+           "reports live in the terminal; without a terminal it prints one plain line every\n"
+           "100 ms. Keys: r reset, y yaw correction, m magnetometer yaw correction,\n"
+           "+/- prediction time, l latency tester, q quit.\n"
+           "\n"
+           "  --agent PATH        start this agent\n"
+           "  --attach HOST:PORT  watch an agent that runs already\n"
+           "  --json              print one JSON object per report\n"
+           "  --every N           print every N-th report only\n"
+           "  --count N           stop after printing N reports\n"
+           "  --check             say where the agent would find its headset plug-in, and\n"
+           "                      which entry points it lacks; exit status 0 when complete,\n"
+           "                      1 when the agent would serve without a plug-in, 3 when\n"
+           "                      entry points are missing\n";
+}
+
+std::string AgentPathOf(const Options& options)
+{
+    return options.agentPath.empty() ? GetModulePath() + "/talmex-agent" : options.agentPath;
+}
+
+} // namespace Monitor
+} // namespace Talmex

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Client/Client.h"
+#include "Client/HeadsetState.h"
+#include "Monitor/Options.h"
+
+#include <string>
+
+namespace Talmex {
+namespace Monitor {
+
+// One report as one plain line: sequence, session, rate, and for each sensor
+// that answers its angles in degrees and its vectors.
+std::string PlainLine(const Client::HeadsetState& state, const Client::Counters& counters);
+
+// Prints the reports on standard output, as plain lines ten times a second or
+// as JSON objects, one per report; --every thins them and --count ends the
+// run. Notes about the agent go between plain lines, or to standard error
+// beside JSON. Returns the exit status.
+int RunLines(Client::Client& client, const Options& options);
+
+} // namespace Monitor
+} // namespace Talmex

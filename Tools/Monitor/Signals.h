@@ -1,0 +1,23 @@
+#pragma once
+
+namespace Talmex {
+namespace Monitor {
+
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT only note that they came: the monitor
+// then leaves through its ordinary path, which restores the terminal and
+// stops the agent, and its waits are cut short by the signal.
+void CatchStopSignals();
+
+// The stop signal that came, or 0.
+int CaughtStopSignal();
+
+// Once everything is tidied up, ends the process by the signal that came,
+// if any, so that its parent learns why it ended.
+void EndByCaughtSignal();
+
+// Runs action, which must be async-signal-safe, before the process dies of a
+// fault; null forgets it.
+void OnFault(void (*action)());
+
+} // namespace Monitor
+} // namespace Talmex

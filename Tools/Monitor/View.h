@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Client/Client.h"
+#include "Client/HeadsetState.h"
+#include "Monitor/Trace.h"
+
+#include <optional>
+#include <string>
+
+namespace Talmex {
+namespace Monitor {
+
+// The smallest terminal the view fits.
+constexpr int kViewColumns = 80;
+constexpr int kViewRows = 24;
+
+// Everything one frame of the live view shows.
+struct View {
+    // Null before the first report.
+    const Client::HeadsetState* latest = nullptr;
+    Client::Counters counters;
+    std::string agent;   // which agent, and how it is reached
+    std::string channel; // the client's status in words
+    std::string note;    // why nothing tracks, when that is so
+    std::optional<bool> magYawCorrectionWish;
+    const Trace* traces = nullptr; // one per sensor
+};
+
+// Sets up the colours the view uses; the screen calls it once curses runs.
+void InitViewColors();
+
+// Draws the view on the curses screen, cut to its size.
+void DrawView(const View& view);
+
+} // namespace Monitor
+} // namespace Talmex
