@@ -50,7 +50,7 @@ public:
     bool Next(Client::Client& client, Client::HeadsetState& latest)
     {
         if (_followsReports) {
-            const bool updated = client.Wait(latest, kFrameInterval);
+            const bool updated = client.Wait(latest, kFrameInterval, 1);
             _hasReport |= updated;
             const uint64_t received = client.GetCounters().reportsReceived;
             const bool isDue = updated && received >= _nextReport;

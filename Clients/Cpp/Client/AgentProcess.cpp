@@ -81,8 +81,16 @@ bool AgentProcess::Start(const std::string& agentPath, std::string& error)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+    // A process group of its own: Ctrl-C at the host's terminal is the host's
+    // to handle, and the host stops the agent in order by closing the pipe.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     char* const arguments[] = {const_cast<char*>(agentPath.c_str()), nullptr};
-    const int result = posix_spawn(&_pid, agentPath.c_str(), &actions, nullptr, arguments, environ);
+    const int result =
+        posix_spawn(&_pid, agentPath.c_str(), &actions, &attributes, arguments, environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[0]);
     if (result != 0) {

@@ -174,24 +174,24 @@ void Client::FeedLatencyTester()
     _Send(Clock::now());
 }
 
-bool Client::Poll(HeadsetState& state)
+bool Client::Poll(HeadsetState& state, size_t maxReports)
 {
     if (_socket == -1) {
         return false;
     }
     const Clock::time_point now = Clock::now();
     bool updated = false;
-    _Receive(state, updated, now);
+    _Receive(state, updated, maxReports, now);
     _SendDue(now);
     _UpdateStatus(now);
     return updated;
 }
 
-bool Client::Wait(HeadsetState& state, milliseconds timeout)
+bool Client::Wait(HeadsetState& state, milliseconds timeout, size_t maxReports)
 {
     const Clock::time_point deadline = Clock::now() + timeout;
     for (;;) {
-        if (Poll(state)) {
+        if (Poll(state, maxReports)) {
             return true;
         }
         const Clock::time_point now = Clock::now();
@@ -213,11 +213,12 @@ std::chrono::milliseconds Client::NewestReportAge() const
     return std::chrono::duration_cast<milliseconds>(Clock::now() - _newestReport);
 }
 
-void Client::_Receive(HeadsetState& state, bool& updated, Clock::time_point now)
+void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
+                      Clock::time_point now)
 {
     // One byte more than a report, so that a longer datagram shows as such.
     unsigned char datagram[Protocol::ReportLayout::kSize + 1];
-    for (;;) {
+    for (size_t reports = 0; reports < maxReports;) {
         const ssize_t size = recv(_socket, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC);
         if (size < 0) {
             if (errno == ECONNREFUSED) {
@@ -237,6 +238,7 @@ void Client::_Receive(HeadsetState& state, bool& updated, Clock::time_point now)
         }
         state = report;
         updated = true;
+        ++reports;
         ++_counters.reportsReceived;
         ++_rateWindowReports;
         _newestReport = now;

@@ -8,6 +8,7 @@
 #include "Protocol/TypedBlock.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -74,11 +75,16 @@ public:
     void SetMagYawCorrection(int sensor, bool enable);
     void FeedLatencyTester();
 
-    // Handles every datagram that has arrived and sends what is due; true
-    // when a new report updated the state.
-    bool Poll(HeadsetState& state);
+    static constexpr size_t kAllReports = SIZE_MAX;
+
+    // Handles the datagrams that have arrived and sends what is due; true
+    // when a new report updated the state. By default the state is the newest
+    // report; a host that wants every report takes them one at a time
+    // (maxReports 1), and the others wait for the next call.
+    bool Poll(HeadsetState& state, size_t maxReports = kAllReports);
     // Polls until a new report arrives or the time is up.
-    bool Wait(HeadsetState& state, std::chrono::milliseconds timeout);
+    bool Wait(HeadsetState& state, std::chrono::milliseconds timeout,
+              size_t maxReports = kAllReports);
 
     Status GetStatus() const { return _status; }
     const Counters& GetCounters() const { return _counters; }
@@ -94,7 +100,7 @@ public:
 
 private:
     bool _Connect(uint32_t address, uint16_t port);
-    void _Receive(HeadsetState& state, bool& updated, Clock::time_point now);
+    void _Receive(HeadsetState& state, bool& updated, size_t maxReports, Clock::time_point now);
     bool _Accept(const HeadsetState& report);
     void _SendDue(Clock::time_point now);
     void _Send(Clock::time_point now);

@@ -55,7 +55,10 @@ class AgentProcess:
         it could not be started."""
         self.stop()
         try:
-            self._process = subprocess.Popen([agent_path], stdin=subprocess.PIPE)
+            # A session of its own: Ctrl-C at the host's terminal is the
+            # host's to handle, and the host stops the agent by closing the pipe.
+            self._process = subprocess.Popen([agent_path], stdin=subprocess.PIPE,
+                                             start_new_session=True)
         except OSError as failure:
             self.error = f"cannot start {agent_path}: {failure.strerror}"
             return False

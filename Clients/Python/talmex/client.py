@@ -158,22 +158,24 @@ class Client:
         self._wishes.feed_latency_tester()
         self._send(time.monotonic())
 
-    def poll(self) -> Optional[Report]:
-        """Handles every datagram that has arrived and sends what is due; the
-        newest report when one arrived, else None."""
+    def poll(self, max_reports: Optional[int] = None) -> Optional[Report]:
+        """Handles the datagrams that have arrived and sends what is due; the
+        newest report when one arrived, else None. A host that wants every
+        report takes them one at a time (max_reports 1); the others wait for
+        the next call."""
         if not self._socket:
             return None
         now = time.monotonic()
-        report = self._receive(now)
+        report = self._receive(now, max_reports)
         self._send_due(now)
         self._update_status(now)
         return report
 
-    def wait(self, timeout: float) -> Optional[Report]:
+    def wait(self, timeout: float, max_reports: Optional[int] = None) -> Optional[Report]:
         """Polls until a new report arrives or the time is up."""
         deadline = time.monotonic() + timeout
         while True:
-            report = self.poll()
+            report = self.poll(max_reports)
             if report is not None:
                 return report
             now = time.monotonic()
@@ -219,9 +221,10 @@ class Client:
         """The socket, for a host that waits in its own select loop."""
         return self._socket.fileno() if self._socket else -1
 
-    def _receive(self, now: float) -> Optional[Report]:
+    def _receive(self, now: float, max_reports: Optional[int]) -> Optional[Report]:
         newest = None
-        while True:
+        reports = 0
+        while max_reports is None or reports < max_reports:
             try:
                 # One byte more than a report, so that a longer datagram shows as such.
                 datagram = self._socket.recv(REPORT_SIZE + 1)
@@ -237,6 +240,7 @@ class Client:
                 self._counters.reports_rejected += 1
                 continue
             newest = report
+            reports += 1
             self._counters.reports_received += 1
             self._rate_window_reports += 1
             self._newest_report = now

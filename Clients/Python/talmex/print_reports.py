@@ -52,7 +52,8 @@ def _print_reports(client: Client, args: argparse.Namespace) -> int:
     next_line = args.every
     status = client.status
     while args.count is None or printed < args.count:
-        report = client.wait(0.1)
+        # One report at a time, so that every N-th is printed.
+        report = client.wait(0.1, max_reports=1)
         if client.status is not status:
             status = client.status
             detail = f" ({client.last_error})" if status is Status.AGENT_EXITED else ""
@@ -63,7 +64,7 @@ def _print_reports(client: Client, args: argparse.Namespace) -> int:
         if report is not None and counters.reports_received >= next_line:
             print(to_json(report) if args.json else summary(report, counters), flush=True)
             printed += 1
-            next_line = counters.reports_received + args.every
+            next_line += args.every
     return 0
 
 
