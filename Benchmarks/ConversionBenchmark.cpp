@@ -1,17 +1,14 @@
 // Throughput of the text conversions on 1 MiB of Japanese text, beside a bare
 // iconv call on the same input, and of the Shift-JIS salvage path.
 //
-// The machine is shared and its noise is large, so the library and bare iconv
-// run in alternation within one benchmark, and each side's fastest run gives
-// its figure: the counters bare_MB/s, library_MB/s and overhead_%.
+// The library and bare iconv take turns within one benchmark (Contest.h);
+// the counters bare_MB/s, library_MB/s and overhead_% give each side's median.
 
 #include "Common/String.h"
+#include "Contest.h"
 
-#include <algorithm>
-#include <chrono>
 #include <functional>
 #include <iconv.h>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -78,41 +75,20 @@ private:
     std::vector<char> _output;
 };
 
-double SecondsOf(const std::function<void()>& run)
-{
-    const auto start = std::chrono::steady_clock::now();
-    run();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 void CompareWithBareIconv(benchmark::State& state, const char* to, const char* from,
                           Encoding encoding, const std::function<void(const std::string&)>& library)
 {
     const std::string input = JapaneseText(encoding);
     BareIconv bare(to, from, input.size() * 4);
-    double fastestBare = std::numeric_limits<double>::infinity();
-    double fastestLibrary = fastestBare;
-    const auto timeBare = [&] { return SecondsOf([&] { bare.Convert(input); }); };
-    const auto timeLibrary = [&] { return SecondsOf([&] { library(input); }); };
-    bool bareFirst = true;
+    TalmexBench::Contest contest({[&] { bare.Convert(input); }, [&] { library(input); }});
     for (auto _ : state) {
-        // Alternating keeps either side from always running right after the other.
-        double bareSeconds = 0.0;
-        double librarySeconds = 0.0;
-        if (bareFirst) {
-            bareSeconds = timeBare();
-            librarySeconds = timeLibrary();
-        } else {
-            librarySeconds = timeLibrary();
-            bareSeconds = timeBare();
-        }
-        bareFirst = !bareFirst;
-        fastestBare = std::min(fastestBare, bareSeconds);
-        fastestLibrary = std::min(fastestLibrary, librarySeconds);
+        contest.Run();
     }
-    state.counters["bare_MB/s"] = static_cast<double>(input.size()) / fastestBare / 1e6;
-    state.counters["library_MB/s"] = static_cast<double>(input.size()) / fastestLibrary / 1e6;
-    state.counters["overhead_%"] = (fastestLibrary / fastestBare - 1.0) * 100.0;
+    const double bareSeconds = contest.MedianSeconds(0);
+    const double librarySeconds = contest.MedianSeconds(1);
+    state.counters["bare_MB/s"] = static_cast<double>(input.size()) / bareSeconds / 1e6;
+    state.counters["library_MB/s"] = static_cast<double>(input.size()) / librarySeconds / 1e6;
+    state.counters["overhead_%"] = (librarySeconds / bareSeconds - 1.0) * 100.0;
 }
 
 void BM_UTF8ToWideChar(benchmark::State& state)
@@ -140,8 +116,8 @@ void BM_ShiftJISSalvage(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_UTF8ToWideChar)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_ShiftJISToUTF8)->Unit(benchmark::kMillisecond)->MinTime(3.0);
-BENCHMARK(BM_ShiftJISSalvage)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_UTF8ToWideChar)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShiftJISToUTF8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShiftJISSalvage)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -1,16 +1,21 @@
 // Encoding speed and size of TGA images: three 1920 x 1080 pictures at 24
 // and 32 bits, with and without run-length packets, beside stb_image_write's
-// TGA writer (run-length on) in the same run.
+// TGA writer (run-length on), the three taking turns (Contest.h). Counters:
+// rle_MB/s, raw_MB/s and stb_MB/s of pixel input (1 MB = 10^6 bytes), and
+// the size of each one's file.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
 #include "Common/File.h"
 #include "Common/Imaging/TargaBitmapCoder.h"
+#include "Contest.h"
+
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
+#include <map>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,8 +27,6 @@ using Pixels = std::vector<unsigned char>;
 
 constexpr unsigned kWidth = 1920;
 constexpr unsigned kHeight = 1080;
-constexpr int kMinRepetitions = 5;
-constexpr double kMinSecondsPerCase = 0.5;
 
 unsigned char Clamp(int value)
 {
@@ -110,24 +113,6 @@ Pixels Noise(unsigned bytesPerPixel, std::mt19937& random)
     return pixels;
 }
 
-// The fastest of several runs: the machine is shared, so slower runs mostly
-// measure other work.
-template <class Encode>
-double BestSeconds(Encode encode)
-{
-    using Clock = std::chrono::steady_clock;
-    double best = 1e9;
-    double total = 0;
-    for (int run = 0; run < kMinRepetitions || total < kMinSecondsPerCase; ++run) {
-        const Clock::time_point start = Clock::now();
-        encode();
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        best = std::min(best, seconds);
-        total += seconds;
-    }
-    return best;
-}
-
 void AppendToVector(void* context, void* data, int size)
 {
     auto* bytes = static_cast<const unsigned char*>(data);
@@ -135,72 +120,65 @@ void AppendToVector(void* context, void* data, int size)
                                           bytes + size);
 }
 
-struct Result {
-    double rleMegabytesPerSecond;
-    double rawMegabytesPerSecond;
-    double stbMegabytesPerSecond;
-    size_t rleSize;
-    size_t rawSize;
-    size_t stbSize;
-};
+using MakePicture = Pixels (*)(unsigned, std::mt19937&);
 
-Result Measure(const Pixels& pixels, unsigned bytesPerPixel)
+// Made once per picture and depth: the benchmark runs several times.
+const Pixels& PictureOf(MakePicture make, unsigned bytesPerPixel)
 {
+    static std::map<std::pair<MakePicture, unsigned>, Pixels> pictures;
+    Pixels& pixels = pictures[{make, bytesPerPixel}];
+    if (pixels.empty()) {
+        std::mt19937 random(1);
+        pixels = make(bytesPerPixel, random);
+    }
+    return pixels;
+}
+
+void BM_TargaEncode(benchmark::State& state, MakePicture make, unsigned bytesPerPixel)
+{
+    const Pixels& pixels = PictureOf(make, bytesPerPixel);
     const Bitmap bitmap{static_cast<int>(bytesPerPixel), kWidth, kHeight, kWidth * bytesPerPixel,
                         pixels.data()};
-    const double megabytes = static_cast<double>(pixels.size()) / 1e6;
-    Result result{};
-    FileBuf file;
-    TargaBitmapEncoder encoder(file);
-    for (bool isRle : {true, false}) {
-        encoder.EnalbeRle(isRle);
-        const double seconds = BestSeconds([&] {
-            file.Clear();
-            encoder.WriteBitmap(bitmap);
-        });
-        (isRle ? result.rleMegabytesPerSecond : result.rawMegabytesPerSecond) = megabytes / seconds;
-        (isRle ? result.rleSize : result.rawSize) = file.Size();
-    }
-
-    Pixels stbOutput;
+    FileBuf rle;
+    FileBuf raw;
+    Pixels stb;
+    TargaBitmapEncoder rleEncoder(rle);
+    TargaBitmapEncoder rawEncoder(raw);
+    rawEncoder.EnalbeRle(false);
     stbi_write_tga_with_rle = 1;
-    const double stbSeconds = BestSeconds([&] {
-        stbOutput.clear();
-        stbi_write_tga_to_func(&AppendToVector, &stbOutput, kWidth, kHeight,
-                               static_cast<int>(bytesPerPixel), pixels.data());
-    });
-    result.stbMegabytesPerSecond = megabytes / stbSeconds;
-    result.stbSize = stbOutput.size();
-    return result;
+    TalmexBench::Contest contest({[&] {
+                                      rle.Clear();
+                                      rleEncoder.WriteBitmap(bitmap);
+                                  },
+                                  [&] {
+                                      raw.Clear();
+                                      rawEncoder.WriteBitmap(bitmap);
+                                  },
+                                  [&] {
+                                      stb.clear();
+                                      stbi_write_tga_to_func(&AppendToVector, &stb, kWidth, kHeight,
+                                                             static_cast<int>(bytesPerPixel),
+                                                             pixels.data());
+                                  }});
+    for (auto _ : state) {
+        contest.Run();
+    }
+    const double megabytes = static_cast<double>(pixels.size()) / 1e6;
+    state.counters["rle_MB/s"] = megabytes / contest.MedianSeconds(0);
+    state.counters["raw_MB/s"] = megabytes / contest.MedianSeconds(1);
+    state.counters["stb_MB/s"] = megabytes / contest.MedianSeconds(2);
+    state.counters["rle_bytes"] = static_cast<double>(rle.Size());
+    state.counters["raw_bytes"] = static_cast<double>(raw.Size());
+    state.counters["stb_bytes"] = static_cast<double>(stb.size());
 }
 
 } // namespace
 
-int main()
-{
-    struct Picture {
-        const char* name;
-        Pixels (*make)(unsigned, std::mt19937&);
-    };
-    const Picture pictures[] = {{"photograph", &Photograph}, {"screenshot", &Screenshot},
-                                {"noise", &Noise}};
+BENCHMARK_CAPTURE(BM_TargaEncode, photograph_24, &Photograph, 3u)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TargaEncode, screenshot_24, &Screenshot, 3u)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TargaEncode, noise_24, &Noise, 3u)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TargaEncode, photograph_32, &Photograph, 4u)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TargaEncode, screenshot_32, &Screenshot, 4u)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TargaEncode, noise_32, &Noise, 4u)->Unit(benchmark::kMillisecond);
 
-    std::printf("TGA encoding of %u x %u images; MB/s of pixel input (1 MB = 10^6 bytes), "
-                "best of at least %d runs\n\n",
-                kWidth, kHeight, kMinRepetitions);
-    std::printf("%-11s %4s | %9s %9s %9s %7s | %10s %10s %10s\n", "image", "bits", "rle MB/s",
-                "raw MB/s", "stb MB/s", "rle/stb", "rle bytes", "stb bytes", "raw bytes");
-    for (unsigned bytesPerPixel : {3u, 4u}) {
-        for (const Picture& picture : pictures) {
-            std::mt19937 random(1);
-            const Pixels pixels = picture.make(bytesPerPixel, random);
-            const Result result = Measure(pixels, bytesPerPixel);
-            std::printf("%-11s %4u | %9.0f %9.0f %9.0f %6.2fx | %10zu %10zu %10zu\n", picture.name,
-                        bytesPerPixel * 8, result.rleMegabytesPerSecond,
-                        result.rawMegabytesPerSecond, result.stbMegabytesPerSecond,
-                        result.rleMegabytesPerSecond / result.stbMegabytesPerSecond,
-                        result.rleSize, result.stbSize, result.rawSize);
-        }
-    }
-    return 0;
-}
+BENCHMARK_MAIN();

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <cstdint>
 #include <cstring>
+#include <sys/prctl.h>
 #include <vector>
 
 namespace Talmex {
@@ -223,6 +224,9 @@ bool Network::_IsStopRequested()
 
 void Network::_ChannelThread()
 {
+    // The least timer slack the kernel grants (1 ns instead of 50 us), so
+    // that each cycle's 2 ms sleep overshoots no more than the machine must.
+    prctl(PR_SET_TIMERSLACK, 1UL);
     Network& network = Singleton<Network>::_instance;
     ChannelService service;
     uint32_t now = GetTimeMilliseconds();

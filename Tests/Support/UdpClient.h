@@ -23,6 +23,7 @@ public:
     std::optional<Bytes> Receive(int timeoutMilliseconds);
     // Throws away what has arrived so far.
     void Drain();
+    int Descriptor() const { return _socket; } // for socket options of a caller's own
 
 private:
     int _socket;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 #include <map>
 #include <sstream>
@@ -89,9 +90,27 @@ Script& TheScript()
 
 enum class Call { Query, Command };
 
+long long MonotonicNanoseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
+// With TALMEX_RECORDING_TIMES set, a command's line in the log file starts
+// with the time of the call on the monotonic clock, in nanoseconds, so that a
+// measurement can see when a request reached the plug-in.
+void WriteCallTime(FILE* file, long long calledAt)
+{
+    if (std::getenv("TALMEX_RECORDING_TIMES") != nullptr) {
+        std::fprintf(file, "%lld ", calledAt);
+    }
+}
+
 // Queries come dozens per report, so only commands reach the log file.
 void Record(Call call, const char* format, ...)
 {
+    const long long calledAt = MonotonicNanoseconds();
     char line[256];
     va_list arguments;
     va_start(arguments, format);
@@ -105,6 +124,7 @@ void Record(Call call, const char* format, ...)
     const char* path = std::getenv("TALMEX_RECORDING_LOG");
     if (call == Call::Command && path != nullptr) {
         if (FILE* file = std::fopen(path, "a")) {
+            WriteCallTime(file, calledAt);
             std::fprintf(file, "%s\n", line);
             std::fclose(file);
         }
