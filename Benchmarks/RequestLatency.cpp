@@ -5,7 +5,6 @@
 #include "Support/ProtocolBytes.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <random>
