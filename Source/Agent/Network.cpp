@@ -220,7 +220,9 @@ void Network::_ChannelThread()
 {
     Network& network = Singleton<Network>::_instance;
     ChannelService service;
-    uint32_t now = GetTimeMilliseconds();
+    // Channels age on the monotonic clock, so that a step of the wall clock
+    // neither ends nor prolongs a session.
+    uint32_t now = GetMonotonicMilliseconds();
     for (;;) {
         uint32_t previous = now;
         // The stop request is seen before every retry, so Finalize never
@@ -234,10 +236,10 @@ void Network::_ChannelThread()
                 break;
             }
             Threading::Sleep(kRetrySleepMilliseconds);
-            previous = GetTimeMilliseconds();
+            previous = GetMonotonicMilliseconds();
         }
 
-        now = GetTimeMilliseconds();
+        now = GetMonotonicMilliseconds();
         service.Receive();
         if (!service.HasChannels()) {
             Threading::Sleep(kIdleSleepMilliseconds);
