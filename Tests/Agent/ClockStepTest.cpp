@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <time.h>
 
 #include <gtest/gtest.h>
 
@@ -21,12 +20,13 @@ std::atomic<double> _wallClockStep{0.0};
 namespace Talmex {
 namespace Platform {
 
+// A wall clock that runs from a fixed day in 2023 at the pace of the
+// monotonic clock, plus the test's steps.
 double AbsoluteTimeGetCurrent()
 {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return static_cast<double>(now.tv_sec) - kAbsoluteTimeIntervalSince1970 +
-           static_cast<double>(now.tv_nsec) * 1e-9 + _wallClockStep.load();
+    using namespace std::chrono;
+    static const steady_clock::time_point start = steady_clock::now();
+    return 7.0e8 + duration<double>(steady_clock::now() - start).count() + _wallClockStep.load();
 }
 
 } // namespace Platform
