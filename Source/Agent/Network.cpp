@@ -229,7 +229,9 @@ void Network::_ChannelThread()
     prctl(PR_SET_TIMERSLACK, 1UL);
     Network& network = Singleton<Network>::_instance;
     ChannelService service;
-    uint32_t now = GetTimeMilliseconds();
+    // Channels age on the monotonic clock, so that a step of the wall clock
+    // neither ends nor prolongs a session.
+    uint32_t now = GetMonotonicMilliseconds();
     for (;;) {
         uint32_t previous = now;
         // The stop request is seen before every retry, so Finalize never
@@ -243,10 +245,10 @@ void Network::_ChannelThread()
                 break;
             }
             Threading::Sleep(kRetrySleepMilliseconds);
-            previous = GetTimeMilliseconds();
+            previous = GetMonotonicMilliseconds();
         }
 
-        now = GetTimeMilliseconds();
+        now = GetMonotonicMilliseconds();
         service.Receive();
         if (!service.HasChannels()) {
             Threading::Sleep(kIdleSleepMilliseconds);

@@ -74,9 +74,14 @@ private:
     static void _Release(T* p)
     {
         if (p != nullptr && --p->_refCount == 0) {
-            delete p;
+            _Delete(p);
         }
     }
+
+    // Out of line: inlined, GCC 12 at -O3 sees the delete of one release
+    // before the decrement of another release of the same object, and reports
+    // a use after free that the count above one rules out.
+    [[gnu::noinline]] static void _Delete(T* p) { delete p; }
 
     T* _p;
 };

@@ -4,16 +4,28 @@
 
 #include <cmath>
 #include <cstdint>
+#include <time.h>
 
 namespace Talmex {
 
-// Wall-clock milliseconds since 1970-01-01 00:00 UTC, modulo 2^32. Callers
-// only ever take differences of these values, modulo 2^32 as well.
+// Wall-clock milliseconds since 1970-01-01 00:00 UTC, modulo 2^32. It steps
+// whenever the wall clock is set, so intervals are measured with
+// GetMonotonicMilliseconds instead.
 inline uint32_t GetTimeMilliseconds()
 {
     const double seconds =
         Platform::AbsoluteTimeGetCurrent() + Platform::kAbsoluteTimeIntervalSince1970;
     return static_cast<uint32_t>(static_cast<int64_t>(std::floor(seconds * 1000.0)));
+}
+
+// Milliseconds from an arbitrary origin, modulo 2^32, on a clock that steps
+// of the wall clock do not move: for measuring intervals.
+inline uint32_t GetMonotonicMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
 } // namespace Talmex

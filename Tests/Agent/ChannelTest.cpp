@@ -32,7 +32,10 @@ TEST(IntrusivePtrTest, CountsCopiesAndFreesWithTheLast)
             IntrusivePtr<Tracked> third;
             third = second;
             EXPECT_EQ(object->_refCount, 3u);
-            third = third; // self-assignment changes nothing
+            // Self-assignment, as it comes about through a reference, changes
+            // nothing.
+            IntrusivePtr<Tracked>& alias = third;
+            third = alias;
             EXPECT_EQ(object->_refCount, 3u);
         }
         EXPECT_EQ(object->_refCount, 1u);

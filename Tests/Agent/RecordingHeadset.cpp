@@ -71,4 +71,10 @@ void RecordingHeadset::ClearLog()
     _logStart = std::string(_log()).size();
 }
 
+void RecordingHeadset::Reset()
+{
+    _reset();
+    _logStart = 0;
+}
+
 } // namespace TalmexTest

@@ -24,6 +24,8 @@ public:
     std::string Log() const;
     // Forgets the calls so far; the script stays.
     void ClearLog();
+    // Back to the default script with an empty log.
+    void Reset();
 
 private:
     std::string _previousDirectory;

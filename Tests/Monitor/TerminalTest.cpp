@@ -1,4 +1,6 @@
 #include "MonitorProcess.h"
+#include "Protocol/Recording.h"
+#include "Protocol/Report.h"
 #include "TerminalSession.h"
 
 #include <algorithm>
@@ -61,6 +63,38 @@ int _ChildOf(int pid)
     return child;
 }
 
+// A recording of a head held still, turned 30 degrees to the left: replayed
+// by the simulated headset, it keeps a reset's effect on the screen, where the
+// simulated motion would sweep it away within a frame or two.
+class StillHeadRecording {
+public:
+    StillHeadRecording() : _path(testing::TempDir() + "talmex-still-head-" + std::to_string(getpid()))
+    {
+        using namespace Talmex::Protocol;
+        Report report;
+        report.display.hmdPresent = true;
+        report.sensorCount = 1;
+        SensorState& sensor = report.sensors[0];
+        sensor.present = sensor.orientationValid = true;
+        const float turned[4] = {0.96592583f, 0, 0.25881905f, 0};
+        std::copy(turned, turned + 4, sensor.orientation);
+        BlockWriter writer;
+        Stream stream;
+        WriteReport(report, writer, stream);
+        std::vector<unsigned char> bytes;
+        AppendRecordingHeader(0, bytes);
+        AppendRecord(0, stream.Data(), stream.Size(), bytes);
+        std::ofstream(_path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    ~StillHeadRecording() { std::remove(_path.c_str()); }
+
+    const std::string& Path() const { return _path; }
+
+private:
+    std::string _path;
+};
+
 bool _WaitUntilStopped(int pid, milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -72,22 +106,23 @@ bool _WaitUntilStopped(int pid, milliseconds timeout)
 
 TEST(TerminalTest, ResetRecentresTheSensorOnScreen)
 {
-    TerminalSession session("exec " + Quoted(TALMEX_MONITOR_PATH), kColumns, kRows);
+    const StillHeadRecording stillHead;
+    TerminalSession session("exec env TALMEX_REPLAY=" + Quoted(stillHead.Path()) + " " +
+                                Quoted(TALMEX_MONITOR_PATH),
+                            kColumns, kRows);
     ASSERT_TRUE(session.IsStarted());
-    ASSERT_TRUE(_IsServing(session.WaitForScreen(_IsServing, kStartTime))) << session.Capture();
-    // The simulated head sways by up to 34 degrees: wait until it is away from
-    // the centre, so that the reset has something to undo.
     const std::string before = session.WaitForScreen(
-        [](const std::string& screen) { return _LargestAngle(screen).value_or(0) > 5.0; },
-        milliseconds(10000));
-    ASSERT_GT(_LargestAngle(before).value_or(0), 5.0) << before;
+        [](const std::string& screen) {
+            return _IsServing(screen) && _LargestAngle(screen).value_or(0) > 29.0;
+        },
+        kStartTime);
+    ASSERT_GT(_LargestAngle(before).value_or(0), 29.0) << before;
 
     session.SendKeys("r");
-    // The head moves on at once, so the first frames after the key count.
     const std::string after = session.WaitForScreen(
-        [](const std::string& screen) { return _LargestAngle(screen).value_or(180) < 2.0; },
-        milliseconds(1500));
-    EXPECT_LT(_LargestAngle(after).value_or(180), 2.0) << "before:\n"
+        [](const std::string& screen) { return _LargestAngle(screen).value_or(180) < 0.5; },
+        milliseconds(5000));
+    EXPECT_LT(_LargestAngle(after).value_or(180), 0.5) << "before:\n"
                                                        << before << "after:\n"
                                                        << after;
 }
