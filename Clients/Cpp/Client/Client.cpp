@@ -236,6 +236,9 @@ void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
             ++_counters.reportsRejected;
             continue;
         }
+        if (_observer) {
+            _observer(report, datagram, static_cast<size_t>(size), Clock::now());
+        }
         state = report;
         updated = true;
         ++reports;
