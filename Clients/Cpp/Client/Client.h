@@ -90,9 +90,8 @@ public:
 
     // Sees every report the client accepts, in the order they arrive, even
     // those that Poll passes over for a newer one: the decoded report, the
-    // datagram as it came, and when it was taken off the socket (a host that
-    // wants arrival times polls as the socket becomes readable). Called from
-    // within Poll and Wait.
+    // datagram as it came, and when it arrived (the kernel's receive time,
+    // however late the host polls). Called from within Poll and Wait.
     using ReportObserver = std::function<void(const HeadsetState& report,
                                               const unsigned char* datagram, size_t size,
                                               Clock::time_point received)>;
