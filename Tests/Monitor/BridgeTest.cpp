@@ -129,12 +129,15 @@ TEST_F(BridgeTest, UnreachableHubKeepsTheMonitorGoingAndCountsFailedSends)
 
     const std::vector<std::string> lines = Lines(result.output);
     ASSERT_EQ(lines.size(), 5u) << result.output;
-    const size_t at = lines.back().find("opentrack sent ");
-    ASSERT_NE(at, std::string::npos) << lines.back();
-    unsigned long sent = 0, failed = 0;
-    ASSERT_EQ(std::sscanf(lines.back().c_str() + at, "opentrack sent %lu failed %lu", &sent, &failed), 2);
+    const std::string& last = lines.back();
+    const size_t at = last.find("opentrack sent ");
+    ASSERT_NE(at, std::string::npos) << last;
+    unsigned long sequence = 0, lost = 0, sent = 0, failed = 0;
+    ASSERT_EQ(std::sscanf(last.c_str(), "sequence %lu session %*s rate %*s lost %lu", &sequence, &lost), 2)
+        << last;
+    ASSERT_EQ(std::sscanf(last.c_str() + at, "opentrack sent %lu failed %lu", &sent, &failed), 2);
     EXPECT_GT(failed, 0u);
-    EXPECT_GT(sent + failed, 100u) << "one send for each report";
+    EXPECT_EQ(sent + failed, sequence - lost) << "one send for each report received: " << last;
 }
 
 } // namespace
