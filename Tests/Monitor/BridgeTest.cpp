@@ -2,80 +2,42 @@
 #include "ReportLines.h"
 
 #include "Client/HeadsetState.h"
+#include "Protocol/Coding.h"
 #include "Support/PrivateNetwork.h"
+#include "Support/UdpClient.h"
 
-#include <arpa/inet.h>
 #include <cstdio>
 #include <cstring>
-#include <optional>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace MonitorTest;
-using Talmex::Client::YawPitchRollOf;
+using TalmexTest::Bytes;
 
-constexpr int kReports = 200;
+constexpr int kReports = 100;
 
-// A hub's "UDP over network" input on a loopback port of its own.
-class HubSocket {
-public:
-    HubSocket() : _socket(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0))
-    {
-        const int size = 1 << 20; // room for every datagram of the run
-        setsockopt(_socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(_socket, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-            getsockname(_socket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            _port = ntohs(address.sin_port);
-        }
-    }
-    ~HubSocket() { Close(); }
+// Runs the monitor with these arguments and a hub on the loopback port.
+MonitorResult _RunWithHub(uint16_t port, std::vector<std::string> arguments)
+{
+    MonitorRun run;
+    run.arguments = {"--opentrack", "127.0.0.1:" + std::to_string(port)};
+    run.arguments.insert(run.arguments.end(), arguments.begin(), arguments.end());
+    const MonitorResult result = RunMonitor(run);
+    EXPECT_TRUE(WIFEXITED(result.waitStatus) && WEXITSTATUS(result.waitStatus) == 0) << result.waitStatus;
+    return result;
+}
 
-    void Close()
-    {
-        if (_socket != -1) {
-            close(_socket);
-            _socket = -1;
-        }
-    }
-
-    std::string Target() const { return "127.0.0.1:" + std::to_string(_port); }
-
-    // What has arrived, each datagram as the six doubles it holds; an empty
-    // entry for a datagram that is not 48 bytes long.
-    std::vector<std::vector<double>> Poses()
-    {
-        std::vector<std::vector<double>> poses;
-        unsigned char datagram[64];
-        for (ssize_t size; poses.size() < 10000 && (size = recv(_socket, datagram, sizeof datagram, 0)) >= 0;) {
-            std::vector<double> pose;
-            for (ssize_t at = 0; size == 48 && at < size; at += 8) {
-                uint64_t bits = 0;
-                for (int i = 7; i >= 0; --i) {
-                    bits = bits << 8 | datagram[at + i];
-                }
-                double value;
-                std::memcpy(&value, &bits, sizeof value);
-                pose.push_back(value);
-            }
-            poses.push_back(pose);
-        }
-        return poses;
-    }
-
-private:
-    int _socket;
-    uint16_t _port = 0;
-};
+double _DoubleAt(const Bytes& datagram, size_t index)
+{
+    const uint64_t bits = Talmex::Protocol::DecodeFixed32(&datagram[8 * index]) |
+                          uint64_t(Talmex::Protocol::DecodeFixed32(&datagram[8 * index + 4])) << 32;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
 
 class BridgeTest : public testing::Test {
 protected:
@@ -84,57 +46,43 @@ protected:
         if (!TalmexTest::EnterPrivateNetwork()) {
             GTEST_SKIP() << "needs a private network namespace (root)";
         }
-        // Made only now, in the private network.
-        _hub.emplace();
     }
-
-    std::optional<HubSocket> _hub;
 };
 
 // Our yaw and roll turn left, the hub's right; pitch looks up on both.
 TEST_F(BridgeTest, HubGetsOnePoseForEachReportWithItsAngles)
 {
-    MonitorRun run;
-    run.arguments = {"--opentrack", _hub->Target(), "--json", "--count", std::to_string(kReports)};
-    const MonitorResult result = RunMonitor(run);
-    ASSERT_TRUE(WIFEXITED(result.waitStatus) && WEXITSTATUS(result.waitStatus) == 0) << result.waitStatus;
-
-    const std::vector<std::string> lines = Lines(result.output);
-    const std::vector<std::vector<double>> poses = _hub->Poses();
+    TalmexTest::UdpClient hub;
+    const std::vector<std::string> lines =
+        Lines(_RunWithHub(hub.Port(), {"--json", "--count", std::to_string(kReports)}).output);
     ASSERT_EQ(lines.size(), static_cast<size_t>(kReports));
-    ASSERT_EQ(poses.size(), lines.size());
-    for (size_t i = 0; i < poses.size(); ++i) {
-        const std::optional<std::vector<float>> q = OrientationOf(lines[i]);
-        ASSERT_TRUE(q) << lines[i];
-        ASSERT_EQ(poses[i].size(), 6u) << "datagram " << i << " is 48 bytes";
+    for (const std::string& line : lines) {
+        const std::optional<Bytes> datagram = hub.Receive(0);
+        ASSERT_TRUE(datagram) << "one datagram for each report";
+        ASSERT_EQ(datagram->size(), 48u);
+        const std::optional<std::vector<float>> q = OrientationOf(line);
+        ASSERT_TRUE(q) << line;
         const float orientation[4] = {(*q)[0], (*q)[1], (*q)[2], (*q)[3]};
-        const auto angles = YawPitchRollOf(orientation);
-        EXPECT_EQ(poses[i][0], 0.0);
-        EXPECT_EQ(poses[i][1], 0.0);
-        EXPECT_EQ(poses[i][2], 0.0);
-        EXPECT_NEAR(poses[i][3], -angles.yaw, 1e-9) << i;
-        EXPECT_NEAR(poses[i][4], angles.pitch, 1e-9) << i;
-        EXPECT_NEAR(poses[i][5], -angles.roll, 1e-9) << i;
+        const Talmex::Client::YawPitchRoll angles = Talmex::Client::YawPitchRollOf(orientation);
+        const double expected[6] = {0, 0, 0, -angles.yaw, angles.pitch, -angles.roll};
+        for (size_t i = 0; i < 6; ++i) {
+            EXPECT_NEAR(_DoubleAt(*datagram, i), expected[i], 1e-9) << "value " << i << " of " << line;
+        }
     }
+    EXPECT_FALSE(hub.Receive(0));
 }
 
 TEST_F(BridgeTest, UnreachableHubKeepsTheMonitorGoingAndCountsFailedSends)
 {
-    const std::string closed = _hub->Target();
-    _hub->Close();
-    MonitorRun run;
-    run.arguments = {"--opentrack", closed, "--count", "5"};
-    const MonitorResult result = RunMonitor(run);
-    ASSERT_TRUE(WIFEXITED(result.waitStatus) && WEXITSTATUS(result.waitStatus) == 0) << result.waitStatus;
-
-    const std::vector<std::string> lines = Lines(result.output);
-    ASSERT_EQ(lines.size(), 5u) << result.output;
+    const uint16_t closed = TalmexTest::UdpClient().Port();
+    const std::vector<std::string> lines = Lines(_RunWithHub(closed, {"--count", "5"}).output);
+    ASSERT_EQ(lines.size(), 5u);
     const std::string& last = lines.back();
-    const size_t at = last.find("opentrack sent ");
-    ASSERT_NE(at, std::string::npos) << last;
     unsigned long sequence = 0, lost = 0, sent = 0, failed = 0;
     ASSERT_EQ(std::sscanf(last.c_str(), "sequence %lu session %*s rate %*s lost %lu", &sequence, &lost), 2)
         << last;
+    const size_t at = last.find("opentrack sent ");
+    ASSERT_NE(at, std::string::npos) << last;
     ASSERT_EQ(std::sscanf(last.c_str() + at, "opentrack sent %lu failed %lu", &sent, &failed), 2);
     EXPECT_GT(failed, 0u);
     EXPECT_EQ(sent + failed, sequence - lost) << "one send for each report received: " << last;

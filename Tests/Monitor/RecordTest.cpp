@@ -11,7 +11,6 @@
 #include <csignal>
 #include <set>
 #include <sys/wait.h>
-#include <thread>
 
 #include <gtest/gtest.h>
 

@@ -17,28 +17,6 @@ using namespace MonitorTest;
 using Talmex::Monitor::Recorder;
 using namespace Talmex::Protocol;
 using Bytes = std::vector<unsigned char>;
-using std::chrono::microseconds;
-
-uint64_t _WallMicroseconds()
-{
-    return static_cast<uint64_t>(std::chrono::duration_cast<microseconds>(
-                                     std::chrono::system_clock::now().time_since_epoch())
-                                     .count());
-}
-
-// The records of a recording, checked whole.
-std::vector<RecordedDatagram> _Records(const Bytes& bytes, RecordingReader& reader)
-{
-    std::vector<RecordedDatagram> records;
-    EXPECT_TRUE(reader.Open(bytes.data(), bytes.size())) << reader.Error();
-    RecordedDatagram record;
-    while (records.size() < 100000 && reader.Next(record)) {
-        records.push_back(record);
-    }
-    EXPECT_EQ(reader.Error(), "");
-    EXPECT_FALSE(reader.IsTruncated());
-    return records;
-}
 
 class RecorderTest : public testing::Test {
 protected:
@@ -48,36 +26,6 @@ protected:
     Recorder _recorder;
     std::string _error;
 };
-
-TEST_F(RecorderTest, RecordsEachDatagramWithItsTimeSinceTheStart)
-{
-    const std::string path = _folder.Path() + "/session.tlxr";
-    const uint64_t before = _WallMicroseconds();
-    ASSERT_TRUE(_recorder.Open(path, _error)) << _error;
-    const Recorder::Clock::time_point start = Recorder::Clock::now();
-    const uint64_t after = _WallMicroseconds();
-    const Bytes datagrams[] = {Bytes(241, 1), Bytes(241, 2), {'T', 'L', 'X', '0'}};
-    for (size_t i = 0; i < std::size(datagrams); ++i) {
-        _recorder.Add(start + std::chrono::milliseconds(2 * i), datagrams[i].data(), datagrams[i].size());
-    }
-    ASSERT_TRUE(_recorder.Close(_error)) << _error;
-    EXPECT_EQ(_recorder.GetCounts().records, 3u);
-
-    Bytes bytes;
-    ASSERT_TRUE(ReadWholeFile(path, bytes, _error)) << _error;
-    EXPECT_EQ(_recorder.GetCounts().written, bytes.size());
-    RecordingReader reader;
-    const std::vector<RecordedDatagram> records = _Records(bytes, reader);
-    ASSERT_EQ(records.size(), 3u);
-    EXPECT_GE(reader.StartMicroseconds(), before);
-    EXPECT_LE(reader.StartMicroseconds(), after);
-    for (size_t i = 0; i < records.size(); ++i) {
-        EXPECT_EQ(Bytes(records[i].data, records[i].data + records[i].size), datagrams[i]);
-        // The recording started a little before start.
-        EXPECT_GE(records[i].receiveMicroseconds, 2000 * i);
-        EXPECT_LT(records[i].receiveMicroseconds, 2000 * i + (after - before) + 50000);
-    }
-}
 
 TEST_F(RecorderTest, SaysWhyItCannotRecord)
 {
@@ -134,7 +82,13 @@ TEST_F(RecorderTest, StalledDiskNeverHoldsUpAddAndLosesNothing)
     close(reader);
     ASSERT_TRUE(isClosed) << _error;
     RecordingReader recording;
-    EXPECT_EQ(_Records(bytes, recording).size(), kReports);
+    ASSERT_TRUE(recording.Open(bytes.data(), bytes.size())) << recording.Error();
+    size_t records = 0;
+    for (RecordedDatagram record; records <= kReports && recording.Next(record);) {
+        ++records;
+    }
+    EXPECT_EQ(records, kReports);
+    EXPECT_FALSE(recording.IsTruncated());
 }
 
 } // namespace

@@ -23,6 +23,8 @@ public:
     std::optional<Bytes> Receive(int timeoutMilliseconds);
     // Throws away what has arrived so far.
     void Drain();
+    // The local port it is bound to.
+    uint16_t Port() const;
 
 private:
     int _socket;

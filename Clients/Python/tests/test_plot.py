@@ -49,14 +49,6 @@ class PlotTest(unittest.TestCase):
         # Not a blank picture: curves, axes and text in more than two shades.
         self.assertGreater(len({tuple(pixel) for row in pixels[::20] for pixel in row[::20]}), 2)
 
-    @unittest.skipUnless(HAS_MATPLOTLIB, "matplotlib is not installed")
-    def test_refuses_a_damaged_recording_naming_the_offset(self):
-        with open(self.recording, "r+b") as file:
-            file.write(b"XLXR")
-        self.assertEqual(_run("plot", self.recording),
-                         (1, f"talmex plot: {self.recording}: not a recording: no TLXR magic (at offset 0)\n"))
-        self.assertFalse(os.path.exists(os.path.join(self.folder, "turn.png")))
-
     def test_without_matplotlib_says_what_to_install(self):
         with mock.patch.dict(sys.modules, {"matplotlib": None}):
             status, errors = _run("plot", self.recording)
