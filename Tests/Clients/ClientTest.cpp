@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,44 @@ TEST_F(ClientTest, SpawnsTheAgentDecodesItsReportsAndStopsIt)
     _client.Stop();
     EXPECT_EQ(_client.Agent().ExitDescription(), "exited with status 0");
     EXPECT_EQ(_client.GetStatus(), Status::kIdle);
+}
+
+TEST_F(ClientTest, ObserverSeesEveryReportWithItsBytesEvenWhenPollKeepsTheNewest)
+{
+    struct Seen {
+        HeadsetState report;
+        TalmexTest::Bytes datagram;
+        Client::Clock::time_point received;
+    };
+    std::vector<Seen> seen;
+    _client.SetReportObserver([&seen](const HeadsetState& report, const unsigned char* datagram,
+                                      size_t size, Client::Clock::time_point received) {
+        seen.push_back({report, {datagram, datagram + size}, received});
+    });
+    ASSERT_TRUE(Connect()) << _client.LastError();
+    usleep(100000); // a batch of reports waits on the socket
+    ASSERT_TRUE(_client.Poll(_state));
+    const auto after = Client::Clock::now();
+
+    ASSERT_EQ(seen.size(), _client.GetCounters().reportsReceived);
+    ASSERT_GE(seen.size(), 10u);
+    EXPECT_EQ(seen.back().report.header.sequence, _state.header.sequence);
+    for (size_t i = 0; i < seen.size(); ++i) {
+        HeadsetState decoded;
+        ASSERT_EQ(Talmex::Protocol::DecodeReport(seen[i].datagram.data(), seen[i].datagram.size(),
+                                                 decoded),
+                  Talmex::Protocol::ReportCheck::kValid);
+        EXPECT_EQ(decoded.header.sequence, seen[i].report.header.sequence);
+        EXPECT_EQ(seen[i].report.header.sequence, seen[0].report.header.sequence + i)
+            << "every report, in order";
+        if (i != 0) {
+            EXPECT_GE(seen[i].received, seen[i - 1].received);
+        }
+    }
+    // Arrival times, spread as the reports came, not the time of the Poll
+    // that took the batch.
+    EXPECT_LE(seen.back().received, after);
+    EXPECT_GT(seen.back().received - seen[seen.size() - 10].received, 10ms);
 }
 
 TEST_F(ClientTest, EveryRequestReachesThePlugInExactlyOnce)

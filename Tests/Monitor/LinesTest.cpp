@@ -1,11 +1,11 @@
 #include "JsonSyntax.h"
 #include "MonitorProcess.h"
+#include "ReportLines.h"
 
 #include <arpa/inet.h>
 #include <csignal>
 #include <filesystem>
 #include <netinet/in.h>
-#include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,23 +16,6 @@ namespace {
 
 using namespace MonitorTest;
 
-std::vector<std::string> _Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-unsigned long _SequenceOf(const std::string& json)
-{
-    const std::string key = "\"sequence\":";
-    const size_t at = json.find(key);
-    return at == std::string::npos ? 0 : std::stoul(json.substr(at + key.size()));
-}
-
 TEST(LinesTest, JsonCountPrintsThatManyObjectsAndSucceeds)
 {
     MonitorRun run;
@@ -41,12 +24,12 @@ TEST(LinesTest, JsonCountPrintsThatManyObjectsAndSucceeds)
 
     ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.output;
     EXPECT_EQ(WEXITSTATUS(result.waitStatus), 0);
-    const std::vector<std::string> lines = _Lines(result.output);
+    const std::vector<std::string> lines = Lines(result.output);
     ASSERT_EQ(lines.size(), 50u);
     unsigned long previous = 0;
     for (const std::string& line : lines) {
         EXPECT_TRUE(IsJsonObject(line)) << line;
-        const unsigned long sequence = _SequenceOf(line);
+        const unsigned long sequence = SequenceOf(line);
         EXPECT_GT(sequence, previous) << "reports in their order, each once";
         previous = sequence;
     }
@@ -68,7 +51,7 @@ TEST(LinesTest, SaysSoWhenTheAgentHasNoPlugin)
 
     ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.output;
     EXPECT_EQ(WEXITSTATUS(result.waitStatus), 0);
-    const std::vector<std::string> lines = _Lines(result.output);
+    const std::vector<std::string> lines = Lines(result.output);
     ASSERT_EQ(lines.size(), 4u) << result.output;
     EXPECT_EQ(lines[0], "# no headset plug-in: all values are zero");
 }

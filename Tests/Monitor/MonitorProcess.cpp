@@ -30,6 +30,9 @@ pid_t _Start(const MonitorRun& run, int output)
     }
     dup2(nothing, STDIN_FILENO);
     dup2(output, STDOUT_FILENO);
+    for (const std::string& entry : run.environment) {
+        putenv(const_cast<char*>(entry.c_str()));
+    }
     std::vector<char*> arguments = {const_cast<char*>(TALMEX_MONITOR_PATH)};
     for (const std::string& argument : run.arguments) {
         arguments.push_back(const_cast<char*>(argument.c_str()));
@@ -78,7 +81,7 @@ MonitorResult RunMonitor(const MonitorRun& run)
         return result;
     }
     if (!_ReadUntil(pipeEnds[0], result.output, Clock::now() + run.timeout, run.stopOnOutput)) {
-        kill(pid, SIGTERM);
+        kill(pid, run.stopSignal);
         if (!_ReadUntil(pipeEnds[0], result.output, Clock::now() + kGraceTime, std::string())) {
             kill(pid, SIGKILL);
         }

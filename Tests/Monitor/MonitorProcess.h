@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,14 @@ struct MonitorRun {
     std::vector<std::string> arguments;
     // The working directory, where the agent looks for its plug-in first.
     std::string folder = "/";
-    // Past this, the monitor is stopped with SIGTERM.
+    // Past this, the monitor is stopped with the stop signal.
     std::chrono::milliseconds timeout{15000};
-    // Once standard output holds this text, the monitor is stopped with SIGTERM.
+    // Once standard output holds this text, the monitor is stopped with this signal.
     std::string stopOnOutput;
+    int stopSignal = SIGTERM;
+    // NAME=value entries added to the monitor's environment, which the agent
+    // it starts inherits.
+    std::vector<std::string> environment;
 };
 
 struct MonitorResult {

@@ -1,25 +1,32 @@
 #include "Protocol/Recording.h"
+#include "Support/Golden.h"
+
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace Talmex::Protocol;
-using Bytes = std::vector<unsigned char>;
+using TalmexTest::Bytes;
 
+// What Tests/Protocol/Golden/recording.hex holds.
+constexpr uint64_t kStartMicroseconds = 0x0123456789ABCDEFu;
 const Bytes kDatagrams[] = {{'T', 'L', 'X', '0', 1}, {}, Bytes(241, 0xA5)};
+constexpr uint64_t kFirstTime = 1u << 31;
+constexpr uint64_t kTimeFactor = 3;
 
 Bytes Recording(size_t* lastRecordAt = nullptr)
 {
     Bytes bytes;
-    AppendRecordingHeader(0x0123456789ABCDEFu, bytes);
-    uint64_t time = 1u << 31;
+    AppendRecordingHeader(kStartMicroseconds, bytes);
+    uint64_t time = kFirstTime;
     for (const Bytes& datagram : kDatagrams) {
         if (lastRecordAt != nullptr) {
             *lastRecordAt = bytes.size();
         }
         AppendRecord(time, datagram.data(), datagram.size(), bytes);
-        time *= 3;
+        time *= kTimeFactor;
     }
     return bytes;
 }
@@ -34,19 +41,38 @@ std::vector<Bytes> Records(RecordingReader& reader)
     return records;
 }
 
-TEST(RecordingTest, RecordsReadBackAsWritten)
+// One line of Golden/recording-damage.txt: "empty", "cut N" or "set OFFSET
+// HEX" applied to the golden recording.
+Bytes Damaged(const Bytes& whole, const std::string& damage)
+{
+    std::istringstream words(damage);
+    std::string kind, hex;
+    size_t at = 0;
+    words >> kind >> at >> hex;
+    if (kind == "cut") {
+        return Bytes(whole.begin(), whole.begin() + static_cast<long>(at));
+    }
+    Bytes bytes = kind == "set" ? whole : Bytes();
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.at(at + i / 2) = static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+TEST(RecordingTest, WritesTheGoldenRecordingAndReadsItBack)
 {
     const Bytes bytes = Recording();
+    EXPECT_EQ(bytes, TalmexTest::GoldenBytes("recording.hex"));
     RecordingReader reader;
     ASSERT_TRUE(reader.Open(bytes.data(), bytes.size())) << reader.Error();
-    EXPECT_EQ(reader.StartMicroseconds(), 0x0123456789ABCDEFu);
+    EXPECT_EQ(reader.StartMicroseconds(), kStartMicroseconds);
     RecordedDatagram record;
-    uint64_t time = 1u << 31;
+    uint64_t time = kFirstTime;
     for (const Bytes& datagram : kDatagrams) {
         ASSERT_TRUE(reader.Next(record));
         EXPECT_EQ(record.receiveMicroseconds, time);
         EXPECT_EQ(Bytes(record.data, record.data + record.size), datagram);
-        time *= 3;
+        time *= kTimeFactor;
     }
     EXPECT_FALSE(reader.Next(record));
     EXPECT_FALSE(reader.IsTruncated());
@@ -68,36 +94,30 @@ TEST(RecordingTest, TornLastRecordIsDroppedAtEveryCut)
     }
 }
 
+// The same table checks the Python reader.
 TEST(RecordingTest, DamageIsRefusedNamingItsOffset)
 {
-    const Bytes whole = Recording();
-    const auto with = [&whole](size_t at, std::initializer_list<unsigned char> values) {
-        Bytes bytes = whole;
-        std::copy(values.begin(), values.end(), bytes.begin() + static_cast<long>(at));
-        return bytes;
-    };
-    constexpr size_t kSecondRecordLength = 16 + 12 + 5 + 8;
-    const struct {
-        Bytes bytes;
-        size_t records;
-        std::string error;
-    } cases[] = {
-        {Bytes(), 0, "the recording is empty (at offset 0)"},
-        {Bytes(whole.begin(), whole.begin() + 15), 0, "the recording's header is cut short (at offset 15)"},
-        {with(0, {'X'}), 0, "not a recording: no TLXR magic (at offset 0)"},
-        {with(4, {2}), 0, "recording version 2 is not version 1 (at offset 4)"},
-        {with(kSecondRecordLength, {0xE4, 0xFF}), 1,
-         "a record of 65508 bytes, longer than any datagram (at offset 33)"},
-    };
-    for (const auto& c : cases) {
+    const Bytes whole = TalmexTest::GoldenBytes("recording.hex");
+    std::istringstream table(TalmexTest::GoldenText("recording-damage.txt"));
+    int cases = 0;
+    for (std::string line; std::getline(table, line) && cases < 100;) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        const size_t first = line.find(" | ");
+        const size_t second = line.find(" | ", first + 3);
+        ASSERT_NE(second, std::string::npos) << line;
+        const Bytes bytes = Damaged(whole, line.substr(0, first));
         RecordingReader reader;
         size_t records = 0;
-        if (reader.Open(c.bytes.data(), c.bytes.size())) {
+        if (reader.Open(bytes.data(), bytes.size())) {
             records = Records(reader).size();
         }
-        EXPECT_EQ(records, c.records);
-        EXPECT_EQ(reader.Error(), c.error);
+        EXPECT_EQ(records, std::stoul(line.substr(first + 3))) << line;
+        EXPECT_EQ(reader.Error(), line.substr(second + 3)) << line;
+        ++cases;
     }
+    EXPECT_EQ(cases, 5);
 }
 
 } // namespace

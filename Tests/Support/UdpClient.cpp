@@ -36,6 +36,14 @@ UdpClient::~UdpClient()
     close(_socket);
 }
 
+uint16_t UdpClient::Port() const
+{
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    getsockname(_socket, reinterpret_cast<sockaddr*>(&local), &size);
+    return ntohs(local.sin_port);
+}
+
 bool UdpClient::Send(const Bytes& datagram, uint16_t port, int flags)
 {
     const sockaddr_in address = LoopbackAddress(port);

@@ -24,6 +24,8 @@ public:
     // Throws away what has arrived so far.
     void Drain();
     int Descriptor() const { return _socket; } // for socket options of a caller's own
+    // The local port it is bound to.
+    uint16_t Port() const;
 
 private:
     int _socket;

@@ -37,8 +37,9 @@ int _MillisecondsUntil(Clock::time_point time)
 
 } // namespace
 
-int RunLiveView(Client::Client& client, Screen& screen, const std::string& agent)
+int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const std::string& agent)
 {
+    const int reports = taps.WantsEachReportAtOnce() ? client.Descriptor() : -1;
     Controls controls(client);
     Trace traces[Protocol::kSensorCount];
     Client::HeadsetState latest;
@@ -47,7 +48,7 @@ int RunLiveView(Client::Client& client, Screen& screen, const std::string& agent
     Clock::time_point nextFrame = nextSample;
 
     while (CaughtStopSignal() == 0) {
-        if (!screen.Wait(_MillisecondsUntil(nextFrame))) {
+        if (!screen.Wait(_MillisecondsUntil(nextFrame), reports)) {
             return 0; // the terminal has gone
         }
         for (int key = screen.ReadKey(); key != Screen::kNoKey; key = screen.ReadKey()) {
@@ -60,11 +61,11 @@ int RunLiveView(Client::Client& client, Screen& screen, const std::string& agent
                 nextFrame = std::min(nextFrame, Clock::now() + kEffectDelay);
             }
         }
+        hasReport |= client.Poll(latest);
         const Clock::time_point now = Clock::now();
         if (now < nextFrame) {
             continue;
         }
-        hasReport |= client.Poll(latest);
         // Samples keep their pace whatever extra frames the keys ask for.
         if (hasReport && now >= nextSample) {
             for (int s = 0; s < Protocol::kSensorCount; ++s) {
@@ -81,6 +82,8 @@ int RunLiveView(Client::Client& client, Screen& screen, const std::string& agent
         view.agent = agent;
         view.channel = Client::Describe(client.GetStatus());
         view.note = NoteOf(client, view.latest);
+        view.taps = taps.Describe();
+        view.trouble = taps.Trouble();
         view.magYawCorrectionWish = controls.MagYawCorrectionWish();
         view.traces = traces;
         screen.Draw(view);

@@ -2,6 +2,7 @@
 
 #include "Client/Client.h"
 #include "Monitor/Screen.h"
+#include "Monitor/Taps.h"
 
 #include <string>
 
@@ -10,8 +11,9 @@ namespace Monitor {
 
 // Shows the agent's reports on the screen, ten frames a second, and turns
 // keys into wishes, until q, Ctrl-C, a stop signal or the end of the
-// terminal. agent says which agent is watched. Returns the exit status.
-int RunLiveView(Client::Client& client, Screen& screen, const std::string& agent);
+// terminal; for the hub, takes each report as it arrives. agent says which
+// agent is watched. Returns the exit status.
+int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const std::string& agent);
 
 } // namespace Monitor
 } // namespace Talmex

@@ -8,6 +8,7 @@
 #include "Monitor/PluginCheck.h"
 #include "Monitor/Screen.h"
 #include "Monitor/Signals.h"
+#include "Monitor/Taps.h"
 
 #include <cstdio>
 #include <iostream>
@@ -26,24 +27,41 @@ std::string _AgentDescription(const Options& options, const Client::Client& clie
     return "pid " + std::to_string(client.Agent().Pid()) + " port " + std::to_string(client.Port());
 }
 
+int _Show(const Options& options, Client::Client& client, const Taps& taps)
+{
+    Screen screen;
+    const bool wantsScreen = !options.json && options.every == 0 && options.count == 0;
+    if (wantsScreen && Screen::Fits() && screen.Open()) {
+        return RunLiveView(client, screen, taps, _AgentDescription(options, client));
+    }
+    return RunLines(client, taps, options);
+}
+
 int _Watch(const Options& options)
 {
+    Taps taps;
+    std::string error;
+    if (!taps.Open(options, error)) {
+        std::fprintf(stderr, "talmex-monitor: %s\n", error.c_str());
+        return 1;
+    }
     Client::Client client;
+    taps.Attach(client);
     const bool isConnected = options.attachHost.empty()
                                  ? client.Spawn(AgentPathOf(options))
                                  : client.Attach(options.attachHost, options.attachPort);
     if (!isConnected) {
         std::fprintf(stderr, "talmex-monitor: %s\n", client.LastError().c_str());
-        return 1;
     }
-    // Declared after the client, so that the terminal is back before the
-    // agent is stopped.
-    Screen screen;
-    const bool wantsScreen = !options.json && options.every == 0 && options.count == 0;
-    if (wantsScreen && Screen::Fits() && screen.Open()) {
-        return RunLiveView(client, screen, _AgentDescription(options, client));
+    // The terminal is back before the summary is printed and the agent stopped.
+    const int status = isConnected ? _Show(options, client, taps) : 1;
+    std::string summary;
+    const bool isWhole = taps.Close(summary);
+    for (size_t start = 0, end; (end = summary.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        std::fprintf(stderr, "talmex-monitor: %s\n", summary.substr(start, end - start).c_str());
     }
-    return RunLines(client, options);
+    return isWhole ? status : 1;
 }
 
 } // namespace

@@ -25,16 +25,16 @@ bool _ParseCount(const std::string& text, uint64_t maximum, uint64_t& value)
     return true;
 }
 
-bool _ParseHostPort(const std::string& text, Options& options)
+bool _ParseHostPort(const std::string& text, std::string& host, uint16_t& port)
 {
     const size_t colon = text.rfind(':');
-    uint64_t port = 0;
+    uint64_t number = 0;
     if (colon == std::string::npos || colon == 0 ||
-        !_ParseCount(text.substr(colon + 1), UINT16_MAX, port)) {
+        !_ParseCount(text.substr(colon + 1), UINT16_MAX, number)) {
         return false;
     }
-    options.attachHost = text.substr(0, colon);
-    options.attachPort = static_cast<uint16_t>(port);
+    host = text.substr(0, colon);
+    port = static_cast<uint16_t>(number);
     return true;
 }
 
@@ -54,10 +54,21 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
         } else if (argument == "--agent" && hasValue) {
             options.agentPath = argv[++i];
         } else if (argument == "--attach" && hasValue) {
-            if (!_ParseHostPort(argv[++i], options)) {
+            if (!_ParseHostPort(argv[++i], options.attachHost, options.attachPort)) {
                 error = "--attach wants HOST:PORT, not " + std::string(argv[i]);
                 return false;
             }
+        } else if (argument == "--opentrack" && hasValue) {
+            std::string target = argv[++i];
+            if (target.find(':') == std::string::npos) {
+                target += ":" + std::to_string(kDefaultOpentrackPort);
+            }
+            if (!_ParseHostPort(target, options.opentrackHost, options.opentrackPort)) {
+                error = "--opentrack wants HOST or HOST:PORT, not " + std::string(argv[i]);
+                return false;
+            }
+        } else if (argument == "--record" && hasValue) {
+            options.recordPath = argv[++i];
         } else if ((argument == "--every" || argument == "--count") && hasValue) {
             uint64_t& value = argument == "--every" ? options.every : options.count;
             if (!_ParseCount(argv[++i], UINT64_MAX, value)) {
@@ -68,6 +79,10 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
             error = "unknown or incomplete argument " + argument;
             return false;
         }
+    }
+    if (options.check && (!options.recordPath.empty() || !options.opentrackHost.empty())) {
+        error = "--check looks at the plug-in only; it goes with neither --record nor --opentrack";
+        return false;
     }
     if (!options.attachHost.empty() && (!options.agentPath.empty() || options.check)) {
         error = "--attach talks to a running agent; it goes with neither --agent nor --check";
@@ -80,6 +95,7 @@ const char* Usage()
 {
     return "usage: talmex-monitor [--agent PATH | --attach HOST:PORT] [--json] [--every N] "
            "[--count N]\n"
+           "                      [--record FILE] [--opentrack HOST[:PORT]]\n"
            "       talmex-monitor --check [--agent PATH]\n"
            "\n"
            "Starts the agent (by default the talmex-agent beside this program) and shows its\n"
@@ -92,6 +108,11 @@ const char* Usage()
            "  --json              print one JSON object per report\n"
            "  --every N           print every N-th report only\n"
            "  --count N           stop after printing N reports\n"
+           "  --record FILE       record every report to FILE (replay it with\n"
+           "                      TALMEX_REPLAY=FILE in the agent's environment)\n"
+           "  --opentrack HOST[:PORT]\n"
+           "                      send sensor 0's pose to a head-tracking hub's \"UDP over\n"
+           "                      network\" input, one datagram per report (port 4242)\n"
            "  --check             say where the agent would find its headset plug-in, and\n"
            "                      which entry points it lacks; exit status 0 when complete,\n"
            "                      1 when the agent would serve without a plug-in, 3 when\n"

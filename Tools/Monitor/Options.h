@@ -20,7 +20,15 @@ struct Options {
     uint64_t every = 0;
     // Stop after this many printed reports; 0 runs until stopped.
     uint64_t count = 0;
+    // Record every report to this file; empty: no recording.
+    std::string recordPath;
+    // Send the head's pose to this hub; empty: none.
+    std::string opentrackHost;
+    uint16_t opentrackPort = 0;
 };
+
+// Where a head-tracking hub listens for poses unless told otherwise.
+constexpr uint16_t kDefaultOpentrackPort = 4242;
 
 // Exit status of a command line that could not be understood.
 constexpr int kUsageError = 2;

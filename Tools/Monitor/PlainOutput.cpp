@@ -37,9 +37,10 @@ bool _WriteLine(FILE* out, const std::string& line)
 // otherwise the newest of each frame interval, at the live view's pace.
 class Cadence {
 public:
-    explicit Cadence(const Options& options)
+    // reports is the descriptor to wake for as reports arrive, or -1.
+    Cadence(const Options& options, int reports)
         : _followsReports(options.json || options.every != 0),
-          _every(std::max<uint64_t>(options.every, 1)), _nextReport(_every)
+          _every(std::max<uint64_t>(options.every, 1)), _nextReport(_every), _reports(reports)
     {
     }
 
@@ -60,13 +61,14 @@ public:
             return isDue;
         }
         const auto left = std::chrono::duration_cast<milliseconds>(_nextLine - Clock::now());
-        poll(nullptr, 0, static_cast<int>(std::max<long long>(left.count(), 0)));
+        pollfd ready = {_reports, POLLIN, 0};
+        poll(&ready, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
         const bool updated = client.Poll(latest);
         _hasReport |= updated;
         _isFresh |= updated;
         const Clock::time_point now = Clock::now();
         if (now < _nextLine) {
-            return false; // woken early by a signal
+            return false; // woken early by a report or a signal
         }
         _nextLine = std::max(_nextLine + kFrameInterval, now);
         const bool isDue = _isFresh;
@@ -78,6 +80,7 @@ private:
     const bool _followsReports;
     const uint64_t _every;
     uint64_t _nextReport;
+    const int _reports;
     Clock::time_point _nextLine = Clock::now() + kFrameInterval;
     bool _hasReport = false;
     // A report came since the last line.
@@ -111,12 +114,13 @@ std::string PlainLine(const Client::HeadsetState& state, const Client::Counters&
     return line;
 }
 
-int RunLines(Client::Client& client, const Options& options)
+int RunLines(Client::Client& client, const Taps& taps, const Options& options)
 {
-    Cadence cadence(options);
+    Cadence cadence(options, taps.WantsEachReportAtOnce() ? client.Descriptor() : -1);
     uint64_t printed = 0;
     Client::HeadsetState latest;
     std::string note;
+    std::string trouble;
 
     while (CaughtStopSignal() == 0) {
         const bool isDue = cadence.Next(client, latest);
@@ -130,14 +134,23 @@ int RunLines(Client::Client& client, const Options& options)
                 return 1;
             }
         }
+        if (const std::string current = taps.Trouble(); current != trouble) {
+            trouble = current;
+            if (!trouble.empty()) {
+                std::fprintf(stderr, "talmex-monitor: %s\n", trouble.c_str());
+            }
+        }
         if (_IsOver(client.GetStatus())) {
             return 1;
         }
         if (!isDue) {
             continue;
         }
-        const std::string line =
+        std::string line =
             options.json ? Client::ToJson(latest) : PlainLine(latest, client.GetCounters());
+        if (const std::string counts = taps.Describe(); !options.json && !counts.empty()) {
+            line += "  " + counts;
+        }
         if (!_WriteLine(stdout, line)) {
             return 1;
         }

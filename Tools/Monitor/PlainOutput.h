@@ -3,6 +3,7 @@
 #include "Client/Client.h"
 #include "Client/HeadsetState.h"
 #include "Monitor/Options.h"
+#include "Monitor/Taps.h"
 
 #include <string>
 
@@ -16,8 +17,10 @@ std::string PlainLine(const Client::HeadsetState& state, const Client::Counters&
 // Prints the reports on standard output, as plain lines ten times a second or
 // as JSON objects, one per report; --every thins them and --count ends the
 // run. Notes about the agent go between plain lines, or to standard error
-// beside JSON. Returns the exit status.
-int RunLines(Client::Client& client, const Options& options);
+// beside JSON; the taps' counts end each plain line, and their trouble goes
+// to standard error. For the hub, each report is taken as it arrives.
+// Returns the exit status.
+int RunLines(Client::Client& client, const Taps& taps, const Options& options);
 
 } // namespace Monitor
 } // namespace Talmex

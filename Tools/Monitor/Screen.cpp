@@ -118,10 +118,11 @@ void Screen::Close()
     OnFault(nullptr);
 }
 
-bool Screen::Wait(int milliseconds)
+bool Screen::Wait(int milliseconds, int descriptor)
 {
-    pollfd input = {STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, milliseconds) > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+    // poll passes over a descriptor of -1.
+    pollfd ready[] = {{STDIN_FILENO, POLLIN, 0}, {descriptor, POLLIN, 0}};
+    if (poll(ready, 2, milliseconds) > 0 && (ready[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
         return false;
     }
     return true;

@@ -25,9 +25,10 @@ public:
     bool Open();
     void Close();
 
-    // Waits at most the time for a key, a change of size or a signal; false
-    // once the terminal has gone.
-    bool Wait(int milliseconds);
+    // Waits at most the time for a key, a change of size, a signal or, when
+    // it is not -1, for the descriptor to become readable; false once the
+    // terminal has gone.
+    bool Wait(int milliseconds, int descriptor = -1);
     // The next key; kNoKey when none is waiting, kResized after the terminal
     // changed its size.
     int ReadKey();

@@ -61,6 +61,11 @@ void _DrawHeader(Painter& painter, const View& view)
     painter.NextRow();
     painter.Put(0, view.note, A_BOLD | ColorOf(kNotePair));
     painter.NextRow();
+    if (!view.taps.empty()) {
+        const int column = painter.Put(0, view.taps);
+        painter.Put(column + 2, view.trouble, A_BOLD | ColorOf(kNotePair));
+        painter.NextRow();
+    }
 }
 
 void _DrawLatencyColor(Painter& painter, const unsigned char (&color)[3])

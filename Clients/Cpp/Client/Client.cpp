@@ -2,6 +2,7 @@
 
 #include "Protocol/Header.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <poll.h>
 #include <random>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace Talmex {
@@ -33,6 +35,33 @@ uint32_t _NewClientToken()
         token = random();
     }
     return token;
+}
+
+// Receives one datagram, as recv does, and says when the kernel took it in,
+// on the client's clock; the time of the call where the kernel gives none.
+ssize_t _ReceiveStamped(int socket, unsigned char* buffer, size_t size, Clock::time_point& received)
+{
+    iovec part = {buffer, size};
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(timespec))];
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t length = recvmsg(socket, &message, MSG_DONTWAIT | MSG_TRUNC);
+    received = Clock::now();
+    const cmsghdr* stamp = length < 0 ? nullptr : CMSG_FIRSTHDR(&message);
+    if (stamp != nullptr && stamp->cmsg_level == SOL_SOCKET && stamp->cmsg_type == SCM_TIMESTAMPNS) {
+        // The kernel's stamp is wall-clock time: its age moves to our clock.
+        timespec arrived;
+        std::memcpy(&arrived, CMSG_DATA(stamp), sizeof arrived);
+        timespec wall;
+        clock_gettime(CLOCK_REALTIME, &wall);
+        const auto age = std::chrono::seconds(wall.tv_sec - arrived.tv_sec) +
+                         std::chrono::nanoseconds(wall.tv_nsec - arrived.tv_nsec);
+        received -= std::max(std::chrono::duration_cast<Clock::duration>(age), Clock::duration::zero());
+    }
+    return length;
 }
 
 } // namespace
@@ -108,8 +137,11 @@ bool Client::_Connect(uint32_t address, uint16_t port)
     agent.sin_family = AF_INET;
     agent.sin_addr.s_addr = address;
     agent.sin_port = htons(port);
-    // Connected, the socket takes datagrams from the agent's address alone.
-    if (_socket == -1 || connect(_socket, reinterpret_cast<const sockaddr*>(&agent), sizeof agent) != 0) {
+    // Connected, the socket takes datagrams from the agent's address alone;
+    // stamped by the kernel, it tells observers when each report arrived.
+    const int on = 1;
+    if (_socket == -1 || setsockopt(_socket, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) != 0 ||
+        connect(_socket, reinterpret_cast<const sockaddr*>(&agent), sizeof agent) != 0) {
         const std::string reason = std::strerror(errno);
         Stop();
         return _Fail(Status::kFailed, "cannot open a socket to the agent: " + reason);
@@ -219,7 +251,8 @@ void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
     // One byte more than a report, so that a longer datagram shows as such.
     unsigned char datagram[Protocol::ReportLayout::kSize + 1];
     for (size_t reports = 0; reports < maxReports;) {
-        const ssize_t size = recv(_socket, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC);
+        Clock::time_point received;
+        const ssize_t size = _ReceiveStamped(_socket, datagram, sizeof datagram, received);
         if (size < 0) {
             if (errno == ECONNREFUSED) {
                 // The agent's port is closed: nobody serves there now.
@@ -235,6 +268,9 @@ void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
             !_Accept(report)) {
             ++_counters.reportsRejected;
             continue;
+        }
+        if (_observer) {
+            _observer(report, datagram, static_cast<size_t>(size), received);
         }
         state = report;
         updated = true;

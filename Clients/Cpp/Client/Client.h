@@ -10,7 +10,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace Talmex {
 namespace Client {
@@ -86,6 +88,15 @@ public:
     bool Wait(HeadsetState& state, std::chrono::milliseconds timeout,
               size_t maxReports = kAllReports);
 
+    // Sees every report the client accepts, in the order they arrive, even
+    // those that Poll passes over for a newer one: the decoded report, the
+    // datagram as it came, and when it arrived (the kernel's receive time,
+    // however late the host polls). Called from within Poll and Wait.
+    using ReportObserver = std::function<void(const HeadsetState& report,
+                                              const unsigned char* datagram, size_t size,
+                                              Clock::time_point received)>;
+    void SetReportObserver(ReportObserver observer) { _observer = std::move(observer); }
+
     Status GetStatus() const { return _status; }
     const Counters& GetCounters() const { return _counters; }
     // Time since the newest report, or -1 ms before the first.
@@ -115,6 +126,7 @@ private:
     uint32_t _sequence = 0;
     uint32_t _reportSequence = 0;
     uint32_t _lastAccepted = 0;
+    ReportObserver _observer;
     WishList _wishes;
     Protocol::Request _request;
     Protocol::BlockWriter _writer;

@@ -7,9 +7,9 @@ import os
 import sys
 from typing import List, Optional
 
-from . import print_reports
+from . import plot, print_reports
 
-COMMANDS = {"print": print_reports}
+COMMANDS = {"print": print_reports, "plot": plot}
 DEFAULT_COMMAND = "print"
 
 

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Client/HeadsetState.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Talmex {
+namespace Monitor {
+
+// Passes the head's pose on to a head-tracking hub, in the "UDP over network"
+// form that the widely used hub for games and simulators (and many tools
+// after it) reads: one 48-byte datagram of six little-endian doubles, x, y, z
+// in centimetres and yaw, pitch, roll in degrees.
+class PoseBridge {
+public:
+    static constexpr size_t kDatagramSize = 48;
+
+    PoseBridge() = default;
+    ~PoseBridge();
+
+    PoseBridge(const PoseBridge&) = delete;
+    PoseBridge& operator=(const PoseBridge&) = delete;
+
+    // False, with the reason, when the host cannot be resolved or no socket
+    // can be opened towards it.
+    bool Open(const std::string& host, uint16_t port, std::string& error);
+    // One datagram for the report's sensor 0; a send that fails is counted,
+    // never waited for.
+    void Send(const Client::HeadsetState& report);
+
+    uint64_t Sent() const { return _sent; }
+    uint64_t Failed() const { return _failed; }
+
+private:
+    int _socket = -1;
+    uint64_t _sent = 0;
+    uint64_t _failed = 0;
+};
+
+// The hub's datagram for these angles of ours, with x, y and z at 0. The hub
+// turns the view right for positive yaw and tilts it right for positive roll,
+// the other way from ours, so those two change sign; pitch looks up on both.
+void EncodePose(const Client::YawPitchRoll& angles, unsigned char (&datagram)[PoseBridge::kDatagramSize]);
+
+} // namespace Monitor
+} // namespace Talmex

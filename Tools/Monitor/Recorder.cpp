@@ -1,0 +1,149 @@
+#include "Monitor/Recorder.h"
+
+#include "Protocol/Recording.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace Talmex {
+namespace Monitor {
+
+namespace {
+
+using std::chrono::duration_cast;
+using std::chrono::microseconds;
+
+// Writes all of the bytes; the error in words, or empty.
+std::string _WriteAll(int file, const std::vector<unsigned char>& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(file, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return written < 0 ? std::strerror(errno) : "nothing written";
+        }
+        done += static_cast<size_t>(written);
+    }
+    return std::string();
+}
+
+} // namespace
+
+Recorder::~Recorder()
+{
+    std::string ignored;
+    Close(ignored);
+}
+
+bool Recorder::Open(const std::string& path, std::string& error)
+{
+    _file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (_file == -1) {
+        error = "cannot record to " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    _path = path;
+    _start = Clock::now();
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    // The header goes out through the writer too: even the first write may
+    // meet a slow disk.
+    Protocol::AppendRecordingHeader(
+        static_cast<uint64_t>(duration_cast<microseconds>(sinceEpoch).count()), _pending);
+    _writer = std::thread(&Recorder::_WriteLoop, this);
+    return true;
+}
+
+void Recorder::Add(Clock::time_point received, const unsigned char* datagram, size_t size)
+{
+    const uint64_t time =
+        received > _start ? static_cast<uint64_t>(duration_cast<microseconds>(received - _start).count())
+                          : 0;
+    std::lock_guard<std::mutex> lock(_mutex);
+    const size_t backlog = _pending.size() + _inFlight;
+    if (!_writeError.empty() ||
+        backlog + Protocol::RecordingFormat::kRecordHeaderSize + size > kBacklogLimit) {
+        ++_counts.dropped;
+        return;
+    }
+    Protocol::AppendRecord(time, datagram, size, _pending);
+    ++_counts.records;
+    if (!_isBehind && _pending.size() + _inFlight > kBacklogWarning) {
+        _isBehind = true;
+        ++_counts.fellBehind;
+    }
+}
+
+void Recorder::_WriteLoop()
+{
+    std::vector<unsigned char> writing;
+    std::unique_lock<std::mutex> lock(_mutex);
+    for (;;) {
+        _wake.wait_for(lock, kWriteInterval, [this] { return _isClosing; });
+        const bool isLast = _isClosing;
+        // Swapped, so that Add goes on filling the other buffer meanwhile.
+        writing.swap(_pending);
+        _inFlight = writing.size();
+        const bool isFailing = !_writeError.empty();
+        lock.unlock();
+        const std::string error = isFailing ? std::string() : _WriteAll(_file, writing);
+        lock.lock();
+        if (!isFailing && error.empty()) {
+            _counts.written += writing.size();
+        } else if (_writeError.empty()) {
+            _writeError = "cannot write " + _path + ": " + error;
+        }
+        writing.clear();
+        _inFlight = 0;
+        // Behind until the backlog has shrunk well below the mark.
+        _isBehind = _isBehind && _pending.size() > kBacklogWarning / 2;
+        if (isLast) {
+            return;
+        }
+    }
+}
+
+bool Recorder::Close(std::string& error)
+{
+    if (_file == -1) {
+        return true;
+    }
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _isClosing = true;
+    }
+    _wake.notify_one();
+    _writer.join();
+    std::string problem = WriteError();
+    // A terminal or a pipe cannot be synced, and needs not be.
+    if (fsync(_file) != 0 && errno != EINVAL && errno != EROFS && problem.empty()) {
+        problem = "cannot sync " + _path + ": " + std::strerror(errno);
+    }
+    if (close(_file) != 0 && problem.empty()) {
+        problem = "cannot close " + _path + ": " + std::strerror(errno);
+    }
+    _file = -1;
+    error = problem;
+    return problem.empty();
+}
+
+Recorder::Counts Recorder::GetCounts() const
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    Counts counts = _counts;
+    counts.backlog = _pending.size() + _inFlight;
+    return counts;
+}
+
+std::string Recorder::WriteError() const
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _writeError;
+}
+
+} // namespace Monitor
+} // namespace Talmex
