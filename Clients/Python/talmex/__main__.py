@@ -7,9 +7,9 @@ import os
 import sys
 from typing import List, Optional
 
-from . import print_reports
+from . import print_reports, view
 
-COMMANDS = {"print": print_reports}
+COMMANDS = {"print": print_reports, "view": view}
 DEFAULT_COMMAND = "print"
 
 
