@@ -36,27 +36,40 @@
     return plane;
   }
 
-  // A box centred at (x, y, z) with its sizes along x, y and z; only the
-  // outer side of each face shows.
-  function box(parent, className, [x, y, z], [w, h, d]) {
-    const at = (dx, dy, dz, turn) => `${place(x + dx, y + dy, z + dz)} ${turn}`;
-    face(parent, `${className} back`, w, h, at(0, 0, d / 2, ""));
-    face(parent, `${className} front`, w, h, at(0, 0, -d / 2, "rotateY(180deg)"));
-    face(parent, `${className} right`, d, h, at(w / 2, 0, 0, "rotateY(90deg)"));
-    face(parent, `${className} left`, d, h, at(-w / 2, 0, 0, "rotateY(-90deg)"));
-    face(parent, `${className} top`, w, d, at(0, h / 2, 0, "rotateX(90deg)"));
-    face(parent, `${className} bottom`, w, d, at(0, -h / 2, 0, "rotateX(-90deg)"));
+  // A box centred at (x, y, z) with its sizes along x, y and z, made of the
+  // sides named; only the outer side of each face shows. Every face is a
+  // layer the browser composites each frame, so parts leave out the sides
+  // nobody sees.
+  const SIDES = ["back", "front", "right", "left", "top", "bottom"];
+
+  function box(parent, className, [x, y, z], [w, h, d], sides = SIDES) {
+    const turns = {
+      back: [0, 0, d / 2, "", w, h],
+      front: [0, 0, -d / 2, "rotateY(180deg)", w, h],
+      right: [w / 2, 0, 0, "rotateY(90deg)", d, h],
+      left: [-w / 2, 0, 0, "rotateY(-90deg)", d, h],
+      top: [0, h / 2, 0, "rotateX(90deg)", w, d],
+      bottom: [0, -h / 2, 0, "rotateX(-90deg)", w, d],
+    };
+    for (const side of sides) {
+      const [dx, dy, dz, turn, width, height] = turns[side];
+      face(parent, `${className} ${side}`, width, height, `${place(x + dx, y + dy, z + dz)} ${turn}`);
+    }
   }
 
   // A head facing forward (-z) when its orientation is (1, 0, 0, 0): visor
   // and nose in front, ears at the sides, and on top a ring lit while the
-  // magnetometer is calibrated.
-  function head(world, className) {
+  // magnetometer is calibrated. The outline of the predicted orientation
+  // needs only skull and nose.
+  function head(world, className, detailed) {
     const model = element(world, `model ${className}`);
     box(model, "skull", [0, 0, 0], [120, 150, 136]);
-    box(model, "nose", [0, -10, -79], [22, 34, 22]);
-    box(model, "ear", [-64, 0, 6], [8, 38, 26]);
-    box(model, "ear", [64, 0, 6], [8, 38, 26]);
+    box(model, "nose", [0, -10, -79], [22, 34, 22], ["front", "right", "left", "top", "bottom"]);
+    if (!detailed) {
+      return { model };
+    }
+    box(model, "ear", [-61, 0, 6], [2, 38, 26], ["left"]);
+    box(model, "ear", [61, 0, 6], [2, 38, 26], ["right"]);
     const visor = face(model, "visor", 110, 38, `${place(0, 26, -69)} rotateY(180deg)`);
     face(model, "mag", 48, 48, `${place(0, 76, 0)} rotateX(90deg)`);
     return { model, visor };
@@ -70,11 +83,13 @@
       " translate(-50%, -50%)";
   }
 
+  // An axis is one flat strip, seen from both sides, in the plane that faces
+  // the camera best: x and y lie in the xy plane, z in the yz plane.
   function axis(world, className, direction, text) {
-    const part = element(world, `part axis ${className}`);
     const [x, y, z] = direction;
-    const size = direction.map((along) => (along ? Math.abs(along) * AXIS_LENGTH : 3));
-    box(part, "shaft", [x * AXIS_LENGTH / 2, y * AXIS_LENGTH / 2, z * AXIS_LENGTH / 2], size);
+    const middle = place(x * AXIS_LENGTH / 2, y * AXIS_LENGTH / 2, z * AXIS_LENGTH / 2);
+    const [width, height, turn] = z ? [AXIS_LENGTH, 3, "rotateY(90deg)"] : x ? [AXIS_LENGTH, 3, ""] : [3, AXIS_LENGTH, ""];
+    face(element(world, `part axis ${className}`), "shaft", width, height, `${middle} ${turn}`);
     const end = AXIS_LENGTH + 30;
     label(world, className, [x * end, y * end, z * end], text);
   }
@@ -85,7 +100,7 @@
     axis(world, "y", [0, 1, 0], "+y up");
     axis(world, "z", [0, 0, 1], "+z back");
     axis(world, "forward", [0, 0, -1], "forward");
-    return { solid: head(world, "solid"), ghost: head(world, "ghost") };
+    return { solid: head(world, "solid", true), ghost: head(world, "ghost", false) };
   }
 
   // The rotation of a quaternion (w, x, y, z) as CSS's matrix3d, column by
