@@ -171,10 +171,6 @@ class HeadlessChromium:
             process.stderr.close()
         shutil.rmtree(self._profile, ignore_errors=True)
 
-    @property
-    def pid(self) -> int:
-        return self._process.pid if self._process else -1
-
     def open_tab(self, url: str) -> DevToolsSocket:
         """A new tab at the url, with its DevTools connection."""
         connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=_CALL_TIME)
