@@ -300,6 +300,9 @@
     status = { status: pose.status, error: "" };
     lastPoseAt = performance.now();
     poseTimes.push(lastPoseAt);
+    if (trace.length && pose.time < trace[trace.length - 1][0]) {
+      trace.length = 0;  // a restarted view server counts its time from zero
+    }
     trace.push([pose.time, pose.yaw, pose.pitch, pose.roll]);
     while (trace.length && pose.time - trace[0][0] > TRACE_SECONDS) {
       trace.shift();
