@@ -4,6 +4,7 @@ import argparse
 import ipaddress
 import socket
 import sys
+from typing import Optional, Tuple
 
 from ..client import Client
 from ..print_reports import _address
@@ -34,7 +35,7 @@ def add_arguments(parser: argparse.ArgumentParser) -> None:
                         help="let pages on a non-loopback address send commands too")
 
 
-def _resolve(host: str):
+def _resolve(host: str) -> Optional[Tuple[str, bool]]:
     """The address to bind and whether it is a loopback one; None when the
     name does not resolve."""
     try:
