@@ -7,9 +7,9 @@ import os
 import sys
 from typing import List, Optional
 
-from . import plot, print_reports
+from . import plot, print_reports, view
 
-COMMANDS = {"print": print_reports, "plot": plot}
+COMMANDS = {"print": print_reports, "plot": plot, "view": view}
 DEFAULT_COMMAND = "print"
 
 
