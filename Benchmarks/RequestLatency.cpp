@@ -119,7 +119,7 @@ std::optional<std::vector<double>> MeasureRequestToPlugin(int requests)
     for (int request = 1; request <= requests; ++request) {
         // The number travels as the prediction time, and comes back in the log.
         ++sensor.predictionTimeCounter;
-        sensor.predictionTime = static_cast<float>(request);
+        sensor.predictionTimeSeconds = static_cast<float>(request);
         const Bytes datagram = RequestOf({1, 0, ++sequence}, wishes);
         sent.push_back(_MonotonicNanoseconds());
         listener.Send(datagram, kPort);

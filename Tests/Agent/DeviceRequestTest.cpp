@@ -107,7 +107,7 @@ TEST_F(DeviceRequestTest, EachChangedCounterCallsThePlugInOnceInOrder)
     _headset.ClearLog();
     EXPECT_FALSE(Send(RequestOf({kClientToken, 0, _sequence}, wishes))) << "a duplicate";
     EXPECT_TRUE(SendWishes(wishes)) << "a later request with the same counters";
-    wishes.sensors[0].predictionTime = 0.75f; // an argument without its counter
+    wishes.sensors[0].predictionTimeSeconds = 0.75f; // an argument without its counter
     wishes.sensors[1].yawCorrection = 1;
     EXPECT_TRUE(SendWishes(wishes));
     EXPECT_EQ(_headset.Log(), "");

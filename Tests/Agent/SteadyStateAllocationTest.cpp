@@ -97,7 +97,7 @@ TEST(SteadyStateAllocationTest, ServingRequestsAndReportsAllocatesNothing)
             ++sensor.yawCorrectionCounter;
             ++sensor.resetOrientationCounter;
             ++sensor.magYawCorrectionCounter;
-            sensor.predictionTime = 0.02f;
+            sensor.predictionTimeSeconds = 0.02f;
             sensor.yawCorrection ^= 1;
         }
         return RequestOf({77, 0, ++sequence}, wishes);

@@ -117,22 +117,9 @@ inline unsigned char ReportByte(const Bytes& report, size_t index)
     return report.at(kReportBytesAt + index);
 }
 
-// What a client asks of one sensor.
-struct SensorWishes {
-    uint32_t predictionTimeCounter = 0;
-    uint32_t yawCorrectionCounter = 0;
-    uint32_t resetOrientationCounter = 0;
-    uint32_t magYawCorrectionCounter = 0;
-    float predictionTime = 0;
-    unsigned char yawCorrection = 0;
-    unsigned char magYawCorrection = 0;
-};
-
-struct Wishes {
-    uint32_t latencyInputCounter = 0;
-    unsigned char sensorCount = 2;
-    SensorWishes sensors[2];
-};
+// What a client asks: the protocol's own structure, encoded below by hand.
+using Talmex::Protocol::SensorWishes;
+using Talmex::Protocol::Wishes;
 
 inline Bytes RequestOf(const RequestHeader& header, const Wishes& wishes)
 {
@@ -142,7 +129,7 @@ inline Bytes RequestOf(const RequestHeader& header, const Wishes& wishes)
     for (const SensorWishes& s : wishes.sensors) {
         integers.insert(integers.end(), {s.predictionTimeCounter, s.yawCorrectionCounter,
                                          s.resetOrientationCounter, s.magYawCorrectionCounter});
-        floats.push_back(s.predictionTime);
+        floats.push_back(s.predictionTimeSeconds);
         bytes.insert(bytes.end(), {s.yawCorrection, s.magYawCorrection});
     }
     Bytes request = HeaderOf(header);
