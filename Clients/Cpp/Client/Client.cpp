@@ -1,11 +1,13 @@
 #include "Client/Client.h"
 
+#include "Client/KernelStamp.h"
 #include "Protocol/Header.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -41,24 +43,15 @@ uint32_t _NewClientToken()
 // on the client's clock; the time of the call where the kernel gives none.
 ssize_t _ReceiveStamped(int socket, unsigned char* buffer, size_t size, Clock::time_point& received)
 {
-    iovec part = {buffer, size};
-    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(timespec))];
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t length = recvmsg(socket, &message, MSG_DONTWAIT | MSG_TRUNC);
+    std::optional<timespec> arrived;
+    const ssize_t length = ReceiveStamped(socket, buffer, size, MSG_DONTWAIT | MSG_TRUNC, arrived);
     received = Clock::now();
-    const cmsghdr* stamp = length < 0 ? nullptr : CMSG_FIRSTHDR(&message);
-    if (stamp != nullptr && stamp->cmsg_level == SOL_SOCKET && stamp->cmsg_type == SCM_TIMESTAMPNS) {
+    if (arrived) {
         // The kernel's stamp is wall-clock time: its age moves to our clock.
-        timespec arrived;
-        std::memcpy(&arrived, CMSG_DATA(stamp), sizeof arrived);
         timespec wall;
         clock_gettime(CLOCK_REALTIME, &wall);
-        const auto age = std::chrono::seconds(wall.tv_sec - arrived.tv_sec) +
-                         std::chrono::nanoseconds(wall.tv_nsec - arrived.tv_nsec);
+        const auto age = std::chrono::seconds(wall.tv_sec - arrived->tv_sec) +
+                         std::chrono::nanoseconds(wall.tv_nsec - arrived->tv_nsec);
         received -= std::max(std::chrono::duration_cast<Clock::duration>(age), Clock::duration::zero());
     }
     return length;
@@ -139,8 +132,7 @@ bool Client::_Connect(uint32_t address, uint16_t port)
     agent.sin_port = htons(port);
     // Connected, the socket takes datagrams from the agent's address alone;
     // stamped by the kernel, it tells observers when each report arrived.
-    const int on = 1;
-    if (_socket == -1 || setsockopt(_socket, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) != 0 ||
+    if (_socket == -1 || !EnableKernelStamps(_socket) ||
         connect(_socket, reinterpret_cast<const sockaddr*>(&agent), sizeof agent) != 0) {
         const std::string reason = std::strerror(errno);
         Stop();
