@@ -55,7 +55,7 @@ struct _Field {
 
 // What lies between a '%' and a text conversion letter:
 // [flags][width][.precision].
-struct _TextSpecification {
+struct _TextConversion {
     bool isLeftAligned = false;
     _Field width;
     bool hasPrecision = false;
@@ -77,22 +77,22 @@ size_t _ReadField(const wchar_t* format, size_t length, size_t i, _Field& field)
     return i;
 }
 
-// Reads the specification after the '%' at format[percent]; true if a text
+// Reads the conversion after the '%' at format[percent]; true if a text
 // conversion letter ends it.
-bool _ReadTextSpecification(const wchar_t* format, size_t length, size_t percent,
-                            _TextSpecification& specification)
+bool _ReadTextConversion(const wchar_t* format, size_t length, size_t percent,
+                         _TextConversion& conversion)
 {
     size_t i = percent + 1;
     while (i < length && _IsFlag(format[i])) {
-        specification.isLeftAligned = specification.isLeftAligned || format[i] == L'-';
+        conversion.isLeftAligned = conversion.isLeftAligned || format[i] == L'-';
         ++i;
     }
-    i = _ReadField(format, length, i, specification.width);
+    i = _ReadField(format, length, i, conversion.width);
     if (i < length && format[i] == L'.') {
-        specification.hasPrecision = true;
-        i = _ReadField(format, length, i + 1, specification.precision);
+        conversion.hasPrecision = true;
+        i = _ReadField(format, length, i + 1, conversion.precision);
     }
-    specification.letterIndex = i;
+    conversion.letterIndex = i;
     return i < length && _IsTextConversion(format[i]);
 }
 
@@ -102,8 +102,8 @@ bool _ReadTextSpecification(const wchar_t* format, size_t length, size_t percent
 bool _NeedsPiecewise(const wchar_t* format, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {
-        _TextSpecification specification;
-        if (format[i] == L'%' && _ReadTextSpecification(format, length, i, specification)) {
+        _TextConversion conversion;
+        if (format[i] == L'%' && _ReadTextConversion(format, length, i, conversion)) {
             return true;
         }
         if (static_cast<unsigned int>(format[i]) > 127) {
@@ -195,12 +195,12 @@ int _FieldValue(const wchar_t* format, const _Field& field, va_list& arguments)
 // padded with spaces to the width, on the left unless '-' is given or the
 // width argument is negative. A null string stands as "%s".
 void _AppendText(std::wstring& message, const wchar_t* format,
-                 const _TextSpecification& specification, va_list& arguments)
+                 const _TextConversion& conversion, va_list& arguments)
 {
-    const int width = _FieldValue(format, specification.width, arguments);
+    const int width = _FieldValue(format, conversion.width, arguments);
     const int precision =
-        specification.hasPrecision ? _FieldValue(format, specification.precision, arguments) : -1;
-    const wchar_t letter = format[specification.letterIndex];
+        conversion.hasPrecision ? _FieldValue(format, conversion.precision, arguments) : -1;
+    const wchar_t letter = format[conversion.letterIndex];
     wchar_t character = L'\0';
     const wchar_t* text = &character;
     size_t textLength = 1;
@@ -215,7 +215,7 @@ void _AppendText(std::wstring& message, const wchar_t* format,
     }
     const size_t fieldLength = static_cast<size_t>(std::abs(width));
     const size_t padding = fieldLength > textLength ? fieldLength - textLength : 0;
-    const bool isLeftAligned = specification.isLeftAligned || width < 0;
+    const bool isLeftAligned = conversion.isLeftAligned || width < 0;
     if (!isLeftAligned) {
         message.append(padding, L' ');
     }
@@ -238,12 +238,12 @@ size_t _AppendConversion(std::wstring& message, const wchar_t* format, size_t le
         _AppendNumber(message, format + i + 1, width.digits, letter, arguments);
         return letterIndex + 1;
     }
-    _TextSpecification specification;
-    if (_ReadTextSpecification(format, length, i, specification) &&
-        specification.width.digits <= kMaxFieldDigits &&
-        specification.precision.digits <= kMaxFieldDigits) {
-        _AppendText(message, format, specification, arguments);
-        return specification.letterIndex + 1;
+    _TextConversion conversion;
+    if (_ReadTextConversion(format, length, i, conversion) &&
+        conversion.width.digits <= kMaxFieldDigits &&
+        conversion.precision.digits <= kMaxFieldDigits) {
+        _AppendText(message, format, conversion, arguments);
+        return conversion.letterIndex + 1;
     }
     message += L'%';
     return i + 1;
