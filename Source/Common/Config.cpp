@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <string>
 
@@ -18,8 +17,7 @@ constexpr size_t kMessageBufferSize = 2048;
 constexpr size_t kMessageLimit = kMessageBufferSize - 1;
 constexpr size_t kPieceBufferSize = 128;
 constexpr size_t kPieceLimit = kPieceBufferSize - 1;
-constexpr size_t kMaxFieldDigits = 5;
-constexpr int kMaxFieldValue = 99999;
+constexpr size_t kMaxWidthDigits = 5;
 
 // The platform's name; where the C library lacks it, formatting keeps the
 // thread's locale.
@@ -35,88 +33,90 @@ bool _IsDigit(wchar_t c)
     return c >= L'0' && c <= L'9';
 }
 
-bool _IsFlag(wchar_t c)
-{
-    return c == L'-' || c == L'+' || c == L' ' || c == L'#' || c == L'0';
-}
-
-bool _IsTextConversion(wchar_t c)
-{
-    return c == L's' || c == L'S' || c == L'c' || c == L'C';
-}
-
-// A width or precision as written: digits, or '*' to take it from an int
-// argument.
-struct _Field {
-    size_t start = 0;
-    size_t digits = 0;
-    bool isFromArgument = false;
-};
-
-// What lies between a '%' and a text conversion letter:
-// [flags][width][.precision].
-struct _TextConversion {
-    bool isLeftAligned = false;
-    _Field width;
-    bool hasPrecision = false;
-    _Field precision;
-    size_t letterIndex = 0;
-};
-
-size_t _ReadField(const wchar_t* format, size_t length, size_t i, _Field& field)
-{
-    field.start = i;
-    if (i < length && format[i] == L'*') {
-        field.isFromArgument = true;
-        return i + 1;
-    }
-    while (i < length && _IsDigit(format[i])) {
-        ++i;
-    }
-    field.digits = i - field.start;
-    return i;
-}
-
-// Reads the conversion after the '%' at format[percent]; true if a text
-// conversion letter ends it.
-bool _ReadTextConversion(const wchar_t* format, size_t length, size_t percent,
-                         _TextConversion& conversion)
-{
-    size_t i = percent + 1;
-    while (i < length && _IsFlag(format[i])) {
-        conversion.isLeftAligned = conversion.isLeftAligned || format[i] == L'-';
-        ++i;
-    }
-    i = _ReadField(format, length, i, conversion.width);
-    if (i < length && format[i] == L'.') {
-        conversion.hasPrecision = true;
-        i = _ReadField(format, length, i + 1, conversion.precision);
-    }
-    conversion.letterIndex = i;
-    return i < length && _IsTextConversion(format[i]);
-}
-
-// Only these take the wide format apart: %s and %S must read wide strings and
-// %c and %C wide characters, whatever flags, width or precision they carry,
-// and non-ASCII text must pass unchanged.
+// Only these take the wide format apart: a '%' immediately followed by s or S
+// (a wide string) or c or C (a wide character), or non-ASCII text, which must
+// pass unchanged. Anything else between the '%' and the letter leaves the
+// format to the platform's formatter.
 bool _NeedsPiecewise(const wchar_t* format, size_t length)
 {
     for (size_t i = 0; i < length; ++i) {
-        _TextConversion conversion;
-        if (format[i] == L'%' && _ReadTextConversion(format, length, i, conversion)) {
-            return true;
-        }
-        if (static_cast<unsigned int>(format[i]) > 127) {
+        const wchar_t c = format[i];
+        if (c == L'%') {
+            const wchar_t next = i + 1 < length ? format[i + 1] : L'\0';
+            if (next == L's' || next == L'S' || next == L'c' || next == L'C') {
+                return true;
+            }
+        } else if (static_cast<unsigned int>(c) > 127) {
             return true;
         }
     }
     return false;
 }
 
+// What may stand between a '%' and its conversion letter: an argument
+// position, flags, a width and a precision (both possibly '*').
+bool _IsConversionPrefix(wchar_t c)
+{
+    return _IsDigit(c) || wcschr(L"$-+ #'I*.", c) != nullptr;
+}
+
+bool _IsLengthModifier(wchar_t c)
+{
+    return wcschr(L"hlLqjzZt", c) != nullptr;
+}
+
+// The platform's wide formatter reads a plain %s as narrow text and %c as a
+// narrow character, but every argument of this function is wide. Gives the
+// offset, at or after `from`, of the next s or c letter of a conversion
+// without a length modifier ("%5s", "%-3c", but not "%ls", "%5S" or "%%s"),
+// or `length` if there is none.
+size_t _NextNarrowTextLetter(const wchar_t* format, size_t length, size_t from)
+{
+    size_t i = from;
+    while (i < length) {
+        if (format[i] != L'%') {
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        if (j < length && format[j] == L'%') {
+            i = j + 1;
+            continue;
+        }
+        while (j < length && _IsConversionPrefix(format[j])) {
+            ++j;
+        }
+        const size_t modifierStart = j;
+        while (j < length && _IsLengthModifier(format[j])) {
+            ++j;
+        }
+        if (j < length && j == modifierStart && (format[j] == L's' || format[j] == L'c')) {
+            return j;
+        }
+        i = j;
+    }
+    return length;
+}
+
 void _LogDirect(const wchar_t* format, size_t length, va_list arguments)
 {
+    // A copy in which each such conversion carries the wide length modifier,
+    // so that it reads wide text and every other conversion keeps its
+    // meaning; only a format that needs it allocates one.
+    std::wstring widened;
+    size_t copied = 0;
+    for (size_t letter = _NextNarrowTextLetter(format, length, 0); letter < length;
+         letter = _NextNarrowTextLetter(format, length, letter + 1)) {
+        widened.append(format + copied, letter - copied);
+        widened += L'l';
+        copied = letter;
+    }
+    if (copied > 0) {
+        widened.append(format + copied, length - copied);
+    }
     wchar_t buffer[kMessageBufferSize];
-    const int produced = std::vswprintf(buffer, kMessageLimit, format, arguments);
+    const int produced = std::vswprintf(buffer, kMessageLimit,
+                                        copied > 0 ? widened.c_str() : format, arguments);
     if (produced < 0) {
         // A message that does not fit is logged as its format rather than cut.
         _LogWide(format, length);
@@ -158,7 +158,7 @@ void _AppendPiece(std::wstring& message, const wchar_t* specifier, ...)
 void _AppendNumber(std::wstring& message, const wchar_t* width, size_t widthLength,
                    wchar_t letter, va_list& arguments)
 {
-    wchar_t specifier[2 + kMaxFieldDigits + 1] = {L'%'};
+    wchar_t specifier[2 + kMaxWidthDigits + 1] = {L'%'};
     std::wmemcpy(specifier + 1, width, widthLength);
     specifier[1 + widthLength] = letter == L'D' ? L'd' : letter == L'U' ? L'u' : letter;
     switch (letter) {
@@ -176,74 +176,31 @@ void _AppendNumber(std::wstring& message, const wchar_t* width, size_t widthLeng
     }
 }
 
-// A field's value, from its digits or its argument. Values are kept to what
-// five digits can write, so that no field asks for a huge piece.
-int _FieldValue(const wchar_t* format, const _Field& field, va_list& arguments)
-{
-    if (field.isFromArgument) {
-        const int value = va_arg(arguments, int);
-        return std::clamp(value, -kMaxFieldValue, kMaxFieldValue);
-    }
-    int value = 0;
-    for (size_t i = 0; i < field.digits; ++i) {
-        value = value * 10 + (format[field.start + i] - L'0');
-    }
-    return value;
-}
-
-// Appends a wide string or character as printf would: cut to the precision,
-// padded with spaces to the width, on the left unless '-' is given or the
-// width argument is negative. A null string stands as "%s".
-void _AppendText(std::wstring& message, const wchar_t* format,
-                 const _TextConversion& conversion, va_list& arguments)
-{
-    const int width = _FieldValue(format, conversion.width, arguments);
-    const int precision =
-        conversion.hasPrecision ? _FieldValue(format, conversion.precision, arguments) : -1;
-    const wchar_t letter = format[conversion.letterIndex];
-    wchar_t character = L'\0';
-    const wchar_t* text = &character;
-    size_t textLength = 1;
-    if (letter == L'c' || letter == L'C') {
-        character = static_cast<wchar_t>(va_arg(arguments, int));
-    } else {
-        text = va_arg(arguments, const wchar_t*);
-        text = text != nullptr ? text : L"%s";
-        // A precision bounds the read, so the text need not be terminated.
-        textLength = precision >= 0 ? wcsnlen(text, static_cast<size_t>(precision))
-                                    : std::wcslen(text);
-    }
-    const size_t fieldLength = static_cast<size_t>(std::abs(width));
-    const size_t padding = fieldLength > textLength ? fieldLength - textLength : 0;
-    const bool isLeftAligned = conversion.isLeftAligned || width < 0;
-    if (!isLeftAligned) {
-        message.append(padding, L' ');
-    }
-    message.append(text, textLength);
-    if (isLeftAligned) {
-        message.append(padding, L' ');
-    }
-}
-
 // Handles the '%' at format[i]: appends the conversion it starts and returns
 // the index after it; if it starts none, appends the '%' alone and returns
 // i + 1, so that what follows is read as plain text.
 size_t _AppendConversion(std::wstring& message, const wchar_t* format, size_t length, size_t i,
                          va_list& arguments)
 {
-    _Field width;
-    const size_t letterIndex = _ReadField(format, length, i + 1, width);
+    size_t letterIndex = i + 1;
+    while (letterIndex < length && _IsDigit(format[letterIndex]) &&
+           letterIndex - (i + 1) <= kMaxWidthDigits) {
+        ++letterIndex;
+    }
+    const size_t widthLength = letterIndex - (i + 1);
     const wchar_t letter = letterIndex < length ? format[letterIndex] : L'\0';
-    if (!width.isFromArgument && width.digits <= kMaxFieldDigits && _IsNumericConversion(letter)) {
-        _AppendNumber(message, format + i + 1, width.digits, letter, arguments);
+    if (widthLength <= kMaxWidthDigits && _IsNumericConversion(letter)) {
+        _AppendNumber(message, format + i + 1, widthLength, letter, arguments);
         return letterIndex + 1;
     }
-    _TextConversion conversion;
-    if (_ReadTextConversion(format, length, i, conversion) &&
-        conversion.width.digits <= kMaxFieldDigits &&
-        conversion.precision.digits <= kMaxFieldDigits) {
-        _AppendText(message, format, conversion, arguments);
-        return conversion.letterIndex + 1;
+    if (widthLength == 0 && (letter == L'c' || letter == L'C')) {
+        message += static_cast<wchar_t>(va_arg(arguments, int));
+        return letterIndex + 1;
+    }
+    if (widthLength == 0 && (letter == L's' || letter == L'S')) {
+        const wchar_t* text = va_arg(arguments, const wchar_t*);
+        message += text != nullptr ? text : L"%s";
+        return letterIndex + 1;
     }
     message += L'%';
     return i + 1;

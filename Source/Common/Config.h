@@ -14,11 +14,12 @@ void _NSLog(const wchar_t* text);
 void _TALMEX_LOG(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // In the wide format, %s and %S take a wide string and %c and %C a wide
-// character, with any flags, width or precision. A format holding one of
-// these, or any character above 127, is formatted here piece by piece and
-// printed to standard output with a newline: only these four (with '-', and a
-// width and precision of up to five digits or '*') and %d %D %u %U %x %X %f
-// %F (with a width of up to five digits) are conversions; everything else,
-// %% included, is copied as written. Any other format goes to the system log
-// whole, or as the raw format if its message would pass 2046 characters.
+// character. A format in which a '%' is immediately followed by one of these
+// four letters, or that holds any character above 127, is formatted here
+// piece by piece and printed to standard output with a newline: only those
+// four and %d %D %u %U %x %X %f %F (the last eight with a width of up to five
+// digits) are conversions there; everything else, %% included, is copied as
+// written. Any other format goes to the platform's formatter and the system
+// log whole, with %s and %c read as wide text whatever their flags, width or
+// precision, or as the raw format if its message would pass 2046 characters.
 void _TALMEX_LOG(const wchar_t* format, ...);

@@ -196,10 +196,80 @@ TEST(NarrowLogTest, NullFormatStopsTheProcess)
     EXPECT_DEATH(log(nullptr), "format != nullptr");
 }
 
-TEST(WideLogTest, DirectPathFormatsIntoTheSystemLog)
+enum class Path { Direct, Piecewise };
+
+struct WideCase {
+    std::function<void()> log;
+    Path path;
+    std::string expected;
+};
+
+// Only a '%' immediately followed by s, S, c or C, or a character above 127,
+// takes a format apart; the direct path reads every text argument as wide,
+// and the piecewise path knows only its own table.
+TEST(WideLogTest, EachFormatTakesItsPathAndReadsItsArgumentsRight)
 {
-    EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"count %d!", 5); }), "count 5!");
-    EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"100%%"); }), "100%");
+    const std::vector<WideCase> cases = {
+        // The direct path: the platform formatter, %% its escape.
+        {[] { _TALMEX_LOG(L"count %d!", 5); }, Path::Direct, "count 5!"},
+        {[] { _TALMEX_LOG(L"100%%"); }, Path::Direct, "100%"},
+        {[] { _TALMEX_LOG(L"100%% sure %d", 5); }, Path::Direct, "100% sure 5"},
+        {[] { _TALMEX_LOG(L"disk 99%% Sectors %d", 3); }, Path::Direct, "disk 99% Sectors 3"},
+        {[] { _TALMEX_LOG(L"%ld: [%5s]", 7L, L"ab"); }, Path::Direct, "7: [   ab]"},
+        {[] { _TALMEX_LOG(L"%5S %ld", L"ab", 7L); }, Path::Direct, "   ab 7"},
+        {[] { _TALMEX_LOG(L"[%5S][%-4C]", L"ab", L'q'); }, Path::Direct, "[   ab][q   ]"},
+        {[] { _TALMEX_LOG(L"[%5s][%-5.2s][%*s][%3c][%-2c]", L"ab", L"xyz", 4, L"a", L'q', L'r'); },
+         Path::Direct, "[   ab][xy   ][   a][  q][r ]"},
+        {[] { _TALMEX_LOG(L"<%ls|%3lc|%.2f|%+d>", L"wide", L'x', 1.5, 4); }, Path::Direct,
+         "<wide|  x|1.50|+4>"},
+        {[] { _TALMEX_LOG(L"%%- %%+ %%  %%# %%0 %%5 %%. %%* %%d %%u %%x %%f %%l"); },
+         Path::Direct, "%- %+ %  %# %0 %5 %. %* %d %u %x %f %l"},
+        {[] { _TALMEX_LOG(L"[%-3d][%+d][% d][%#x][%05x][%5d][%.2f][%*d][%5s]", 1, 2, 3, 255u, 255u,
+                          4, 0.5, 3, 6, L"t"); },
+         Path::Direct, "[1  ][+2][ 3][0xff][000ff][    4][0.50][  6][    t]"},
+        {[] { _TALMEX_LOG(L"trailing %"); }, Path::Direct, "trailing %"},
+        // The piecewise path: text arguments are wide, numbers 32-bit.
+        {[] { _TALMEX_LOG(L"name=%s, initial=%c.", L"日本", L'X'); }, Path::Piecewise,
+         "name=日本, initial=X."},
+        {[] { _TALMEX_LOG(L"%S|%C", L"upper", 0x3042); }, Path::Piecewise, "upper|あ"},
+        {[] { _TALMEX_LOG(L"%s", nullptr); }, Path::Piecewise, "%s"},
+        {[] { _TALMEX_LOG(L"%s%d %D %u %U %x %X %f %F", L"", -3, -4, 4000000000u, 5u, 255u, 255u,
+                          1.5, 2.25); },
+         Path::Piecewise, "-3 -4 4000000000 5 ff FF 1.500000 2.250000"},
+        {[] { _TALMEX_LOG(L"%s[%5d][%05x]", L"", 42, 255); }, Path::Piecewise, "[   42][000ff]"},
+        // Six digits, digits at the end, or digits before no numeric letter
+        // are plain text and take no argument.
+        {[] { _TALMEX_LOG(L"%s[%123456d][%d]", L"", 9); }, Path::Piecewise, "[%123456d][9]"},
+        {[] { _TALMEX_LOG(L"%s %5q %5s %12", L"a"); }, Path::Piecewise, "a %5q %5s %12"},
+        // Modifiers, flags, precisions and stars mean nothing here.
+        {[] { _TALMEX_LOG(L"%s %ld %.2f %-5d %+d % d %#x %*d %-4S %d", L"a", 7); }, Path::Piecewise,
+         "a %ld %.2f %-5d %+d % d %#x %*d %-4S 7"},
+        {[] { _TALMEX_LOG(L"é 100% sure"); }, Path::Piecewise, "é 100% sure"},
+        {[] { _TALMEX_LOG(L"%s at 50% Speed, %d MB/s", L"disk", 40); }, Path::Piecewise,
+         "disk at 50% Speed, 40 MB/s"},
+        {[] { _TALMEX_LOG(L"%s: 50% Complete, %d left", L"copy", 3); }, Path::Piecewise,
+         "copy: 50% Complete, 3 left"},
+        // %% is no escape: its second '%' starts a conversion of its own.
+        {[] { _TALMEX_LOG(L"%s %% done", L"a"); }, Path::Piecewise, "a %% done"},
+        {[] { _TALMEX_LOG(L"%s|%%-|%%+|%% |%%#|%%0|%%5|%%.|%%*|%%d|%%x|%%f|%%c", L"a", 1, 2u, 1.5,
+                          L'c'); },
+         Path::Piecewise, "a|%%-|%%+|%% |%%#|%%0|%%5|%%.|%%*|%1|%2|%1.500000|%c"},
+        {[] { _TALMEX_LOG(L"100%%s", L"x"); }, Path::Piecewise, "100%x"},
+        {[] { _TALMEX_LOG(L"%s 100%", L"a"); }, Path::Piecewise, "a 100%"},
+        {[] { _TALMEX_LOG(L"温度 %d°", 20); }, Path::Piecewise, "温度 20°"},
+        // The UTF-8 conversion stops at a zero character and fails on a
+        // surrogate.
+        {[] { _TALMEX_LOG(L"ab%cde%s", 0, L"x"); }, Path::Piecewise, "ab"},
+        {[] { _TALMEX_LOG(L"bad %c", 0xD800); }, Path::Piecewise, ""},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i) + ": " + cases[i].expected);
+        if (cases[i].path == Path::Direct) {
+            EXPECT_EQ(LoggedText(cases[i].log), cases[i].expected);
+        } else {
+            EXPECT_EQ(PrintedText(cases[i].log), cases[i].expected + "\n");
+        }
+    }
 }
 
 TEST(WideLogTest, DirectPathLogsTheRawFormatWhenTheMessageDoesNotFit)
@@ -207,87 +277,13 @@ TEST(WideLogTest, DirectPathLogsTheRawFormatWhenTheMessageDoesNotFit)
     EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"[%3000d]", 1); }), "[%3000d]");
     EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"%2047d", 1); }), "%2047d");
     EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"%2046d", 1); }), std::string(2045, ' ') + "1");
-}
-
-TEST(WideLogTest, LengthModifiedTextConversionsStayOnTheDirectPath)
-{
-    // The platform formatter reads %ls as a wide string itself.
-    EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"<%ls|%3lc>", L"wide", L'x'); }), "<wide|  x>");
-}
-
-TEST(WideLogTest, TextConversionsWithFlagsWidthOrPrecisionTakeThePiecewisePath)
-{
-    EXPECT_EQ(PrintedText([] {
-                  _TALMEX_LOG(L"[%5s][%-4S][%.2s][%3c][%-2C]", L"ab", L"日", L"xyz", L'q', L'r');
-              }),
-              "[   ab][日   ][xy][  q][r ]\n");
-    // Stars take the width and precision from arguments, before the text.
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"[%*s][%-*.*s]", 4, L"a", 3, 1, L"bc"); }),
-              "[   a][b  ]\n");
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"[%*s][%5s]", -3, L"a", nullptr); }), "[a  ][   %s]\n");
-}
-
-TEST(WideLogTest, PiecewisePathPrintsToStandardOutput)
-{
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"name=%s, initial=%c.", L"日本", L'X'); }),
-              "name=日本, initial=X.\n");
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%S|%C", L"upper", 0x3042); }), "upper|あ\n");
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s", nullptr); }), "%s\n");
-}
-
-TEST(WideLogTest, PiecewisePathFormatsNumbersOfThirtyTwoBits)
-{
-    EXPECT_EQ(PrintedText([] {
-                  _TALMEX_LOG(L"%s%d %D %u %U %x %X %f %F", L"", -3, -4, 4000000000u, 5u, 255u,
-                              255u, 1.5, 2.25);
-              }),
-              "-3 -4 4000000000 5 ff FF 1.500000 2.250000\n");
-}
-
-TEST(WideLogTest, PiecewisePathHonoursWidthsOfUpToFiveDigits)
-{
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s[%5d][%05x]", L"", 42, 255); }),
-              "[   42][000ff]\n");
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s[%12345D]", L"", 7); }).size(), 126u + 3u);
-    // Six digits are plain text and take no argument.
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s[%123456d][%d]", L"", 9); }),
-              "[%123456d][9]\n");
-    // Digits running to the end, or before a letter that is no conversion.
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s %5q %123456s %12", L"a"); }),
-              "a %5q %123456s %12\n");
+    EXPECT_EQ(LoggedText([] { _TALMEX_LOG(L"[%3000s]", L"x"); }), "[%3000s]");
 }
 
 TEST(WideLogTest, PiecewisePathCutsANumericPieceAt126Characters)
 {
     EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s%200d|", L"", 7); }), std::string(126, ' ') + "|\n");
-}
-
-TEST(WideLogTest, PiecewisePathCopiesModifiersAndPrecisionsAsWritten)
-{
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s %ld %.2f %d", L"a", 7); }), "a %ld %.2f 7\n");
-}
-
-TEST(WideLogTest, PiecewisePathTakesPercentPercentApart)
-{
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s %% done", L"a"); }), "a %% done\n");
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s %%d", L"a", 3); }), "a %3\n");
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"100%%s", L"x"); }), "100%x\n");
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s 100%", L"a"); }), "a 100%\n");
-}
-
-TEST(WideLogTest, CharactersAbove127TakeThePiecewisePath)
-{
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"温度 %d°", 20); }), "温度 20°\n");
-}
-
-TEST(WideLogTest, PiecewiseMessageEndsAtAZeroCharacter)
-{
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"ab%cde%s", 0, L"x"); }), "ab\n");
-}
-
-TEST(WideLogTest, UnconvertiblePiecewiseMessagePrintsAnEmptyLine)
-{
-    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"bad %c", 0xD800); }), "\n");
+    EXPECT_EQ(PrintedText([] { _TALMEX_LOG(L"%s[%12345D]", L"", 7); }).size(), 126u + 3u);
 }
 
 } // namespace
