@@ -96,8 +96,8 @@ std::optional<std::vector<double>> MeasureRequestToPlugin(int requests)
 {
     CommandLog log;
     AgentProcess::Options options;
-    options.workingDirectory = std::string(TALMEX_TEST_PLUGIN_FOLDERS) + "/recording";
-    options.environment = {{"TALMEX_RECORDING_LOG", log.Path()}, {"TALMEX_RECORDING_TIMES", "1"}};
+    options.workingDirectory = std::string(TALMEX_TEST_PLUGIN_FOLDERS) + "/scripted";
+    options.environment = {{"TALMEX_SCRIPTED_LOG", log.Path()}, {"TALMEX_SCRIPTED_TIMES", "1"}};
     GuardedAgent agent(options);
 
     ReportListener listener;

@@ -251,7 +251,7 @@ bool MeasureRequestLatency(const Plan& plan, Figures& figures)
     const std::optional<std::vector<double>> latencies =
         MeasureRequestToPlugin(plan.latencyRequests);
     if (!latencies) {
-        return Fail("the recording plug-in did not log every request's command");
+        return Fail("the scripted plug-in did not log every request's command");
     }
     figures.Add("request_to_plugin_median", "ms", {Median(*latencies)});
     figures.Add("request_to_plugin_p99", "ms", {Percentile(*latencies, 0.99)});

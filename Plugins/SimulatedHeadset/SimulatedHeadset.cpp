@@ -13,7 +13,7 @@
 // started, the second once when a latency measurement has finished; the third
 // is never set.
 
-#include "Agent/OculusPluginEntryPoints.h"
+#include "Plugin/EntryPoints.h"
 #include "Quaternion.h"
 #include "ReplaySource.h"
 #include "SyntheticSource.h"

@@ -1,19 +1,14 @@
 #include "Agent/OculusPlugin.h"
 
 #include "Common/File.h"
+#include "Plugin/Location.h"
 
 #include <dlfcn.h>
-#include <string>
 
 namespace Talmex {
 namespace Agent {
 
 namespace {
-
-constexpr char kLibraryPath[] = "OculusPlugin.bundle/Contents/MacOS/OculusPlugin";
-// Linux needs RTLD_NOW or RTLD_LAZY beside RTLD_LOCAL; binding at once keeps a
-// broken library from failing later, in the middle of a report.
-constexpr int kOpenMode = RTLD_LOCAL | RTLD_NOW;
 
 void* _dylibHandle = nullptr;
 
@@ -38,11 +33,7 @@ OVR_Bool _ToByte(bool value)
 
 void OculusPlugin::Load()
 {
-    _dylibHandle = dlopen(kLibraryPath, kOpenMode);
-    if (_dylibHandle == nullptr) {
-        const std::string besideAgent = GetModulePath() + "/" + kLibraryPath;
-        _dylibHandle = dlopen(besideAgent.c_str(), kOpenMode);
-    }
+    _dylibHandle = Plugin::OpenLibrary(GetModulePath, [](Plugin::Place, const std::string&, void*) {});
     if (_dylibHandle == nullptr) {
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Agent/OculusPluginEntryPoints.h"
+#include "Plugin/EntryPoints.h"
 
 namespace Talmex {
 namespace Agent {

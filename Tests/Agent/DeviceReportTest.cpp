@@ -1,5 +1,5 @@
 #include "Agent/Device.h"
-#include "RecordingHeadset.h"
+#include "Support/ScriptedHeadset.h"
 #include "Support/Golden.h"
 
 #include <string>
@@ -34,7 +34,7 @@ class DeviceReportTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(_headset.IsBound()); }
 
-    RecordingHeadset _headset;
+    ScriptedHeadset _headset;
     Channel _channel;
 };
 
@@ -88,7 +88,7 @@ TEST_F(DeviceReportTest, ReportLayoutByteForByte)
                                         0,   9.75, 0,    1,    2,   3,   0.1, 0.2, 0.3};
     for (int s = 0; s < 2; ++s) {
         for (double value : sensor) {
-            // The recording plug-in tells sensors apart by 1000 per index.
+            // The scripted plug-in tells sensors apart by 1000 per index.
             AppendWord(expected, BitsOf(static_cast<float>(value + 1000.0 * s)));
         }
     }
@@ -200,7 +200,7 @@ TEST(DeviceReportWithoutPlugInTest, ReportIsAllZerosButItsShape)
 
 TEST(DeviceReportMissingEntryPointTest, MissingMagnetometerReadsZeroAndLeavesTheRest)
 {
-    RecordingHeadset headset("recording-without-magnetometer");
+    ScriptedHeadset headset("scripted-without-magnetometer");
     ASSERT_TRUE(headset.IsBound());
     headset.SetAnswer("OVR_GetAngularVelocity", 0, 3, {1, 2, 3});
     headset.SetAnswer("OVR_GetAcceleration", 1, 3, {7, 8, 9});

@@ -1,5 +1,5 @@
 #include "Agent/Device.h"
-#include "RecordingHeadset.h"
+#include "Support/ScriptedHeadset.h"
 #include "Support/ProtocolBytes.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ protected:
     static constexpr uint32_t kSessionToken = 0x51515151;
     static constexpr uint32_t kClientToken = 0xC1C1C1C1;
 
-    RecordingHeadset _headset;
+    ScriptedHeadset _headset;
     Device& _device = Singleton<Device>::_instance;
     Channel _channel;
     uint32_t _sequence = 100;

@@ -1,6 +1,6 @@
 #include "Agent/Device.h"
 #include "Agent/OculusPlugin.h"
-#include "RecordingHeadset.h"
+#include "Support/ScriptedHeadset.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@ namespace {
 using Talmex::Singleton;
 using Talmex::Agent::Device;
 using Talmex::Agent::OculusPlugin;
-using TalmexTest::RecordingHeadset;
+using TalmexTest::ScriptedHeadset;
 
 // Every wrapper with its neutral result when nothing is bound.
 void ExpectUnboundResults()
@@ -71,7 +71,7 @@ TEST(PluginBindingTest, AfterFreeNothingReachesTheLibrary)
 {
     std::string log;
     {
-        RecordingHeadset headset;
+        ScriptedHeadset headset;
         ASSERT_TRUE(headset.IsBound());
         EXPECT_TRUE(OculusPlugin::IsHMDPresent());
         Singleton<Device>::_instance.Finalize();
@@ -83,7 +83,7 @@ TEST(PluginBindingTest, AfterFreeNothingReachesTheLibrary)
 
 TEST(PluginBindingTest, LockAlternatesInitializeAndDestroy)
 {
-    RecordingHeadset headset;
+    ScriptedHeadset headset;
     ASSERT_TRUE(headset.IsBound());
     Device& device = Singleton<Device>::_instance;
     device.UnlockDevice(); // free: nothing to release
@@ -98,7 +98,7 @@ TEST(PluginBindingTest, LockAlternatesInitializeAndDestroy)
 
 TEST(PluginBindingTest, ArgumentsAndResultsCrossUnchanged)
 {
-    RecordingHeadset headset;
+    ScriptedHeadset headset;
     ASSERT_TRUE(headset.IsBound());
     headset.SetAnswer("OVR_GetSensorCount", -7, 0);
     headset.SetAnswer("OVR_IsHMDPresent", 0x80, 0); // any non-zero byte is true
@@ -112,7 +112,7 @@ TEST(PluginBindingTest, ArgumentsAndResultsCrossUnchanged)
     OculusPlugin::EnableYawCorrection(1, true);
     OculusPlugin::EnableMagYawCorrection(0, false);
     OculusPlugin::SetSensorPredictionTime(1, 0.125f);
-    EXPECT_STREQ(OculusPlugin::GetDisplayDeviceName(), "Recording Headset");
+    EXPECT_STREQ(OculusPlugin::GetDisplayDeviceName(), "Scripted Headset");
     EXPECT_EQ(headset.Log(), "OVR_GetSensorCount()\n"
                              "OVR_IsHMDPresent()\n"
                              "OVR_GetEyeOffset()\n"

@@ -1,6 +1,6 @@
 /* The C interface as a C host uses it: compiled as C99, it checks handles
  * and structure sizes, spawns the agent, reads 50 states, sends every
- * request, and checks that each reached the recording plug-in once.
+ * request, and checks that each reached the scripted plug-in once.
  * Usage: talmex_c_interface_test AGENT COMMAND-LOG */
 #include <talmex/client.h>
 

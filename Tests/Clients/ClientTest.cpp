@@ -40,17 +40,17 @@ protected:
         }
     }
 
-    // Makes the recording plug-in the one the agent finds, logging its
+    // Makes the scripted plug-in the one the agent finds, logging its
     // commands to a file of the test's own.
-    void UseRecordingPlugIn()
+    void UseScriptedPlugIn()
     {
         char path[] = "/tmp/talmex-client-log-XXXXXX";
         const int file = mkstemp(path);
         ASSERT_NE(file, -1);
         close(file);
         _logPath = path;
-        setenv("TALMEX_RECORDING_LOG", path, 1);
-        ASSERT_EQ(chdir(TALMEX_TEST_PLUGIN_FOLDERS "/recording"), 0);
+        setenv("TALMEX_SCRIPTED_LOG", path, 1);
+        ASSERT_EQ(chdir(TALMEX_TEST_PLUGIN_FOLDERS "/scripted"), 0);
     }
 
     std::string CommandLog() const
@@ -149,7 +149,7 @@ TEST_F(ClientTest, ObserverSeesEveryReportWithItsBytesEvenWhenPollKeepsTheNewest
 
 TEST_F(ClientTest, EveryRequestReachesThePlugInExactlyOnce)
 {
-    UseRecordingPlugIn();
+    UseScriptedPlugIn();
     ASSERT_TRUE(Connect()) << _client.LastError();
     _client.ResetOrientation(0);
     _client.SetPredictionTime(1, 0.05f);
@@ -170,7 +170,7 @@ TEST_F(ClientTest, EveryRequestReachesThePlugInExactlyOnce)
 
 TEST_F(ClientTest, NewSessionAfterExpiryReappliesTheSettings)
 {
-    UseRecordingPlugIn();
+    UseScriptedPlugIn();
     ASSERT_TRUE(Connect()) << _client.LastError();
     _client.SetPredictionTime(0, 0.02f);
     _client.ResetOrientation(0);

@@ -28,12 +28,12 @@ using namespace TalmexTest;
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
 const Bytes kMagic = {'T', 'L', 'X', '0'};
 
-// The recording plug-in in an agent, scripted with the given answers.
-AgentProcess::Options ScriptedAgent(const std::string& folder, const RecordingLog& log,
+// The scripted plug-in in an agent, scripted with the given answers.
+AgentProcess::Options ScriptedAgent(const std::string& folder, const HeadsetCommandLog& log,
                                     const std::string& answers)
 {
-    AgentProcess::Options options = RecordingAgent(folder, log);
-    options.environment.emplace_back("TALMEX_RECORDING_ANSWERS", answers);
+    AgentProcess::Options options = ScriptedHeadsetAgent(folder, log);
+    options.environment.emplace_back("TALMEX_SCRIPTED_ANSWERS", answers);
     return options;
 }
 
@@ -106,10 +106,10 @@ bool WaitUntilBound(uint16_t port)
 
 TEST_F(FaultTest, TwoAgentsForgedToServeEachOtherStayFreeForClients)
 {
-    RecordingLog secondLog;
-    AgentProcess first(RecordingAgent("recording", _log));
+    HeadsetCommandLog secondLog;
+    AgentProcess first(ScriptedHeadsetAgent("scripted", _log));
     ASSERT_TRUE(WaitUntilBound(kFirstPort));
-    AgentProcess second(RecordingAgent("recording", secondLog));
+    AgentProcess second(ScriptedHeadsetAgent("scripted", secondLog));
     ASSERT_TRUE(WaitUntilBound(kFirstPort + 1));
 
     // Each agent's request, as if the other had sent it: admitted, the two
@@ -135,8 +135,8 @@ TEST_F(FaultTest, TwoAgentsForgedToServeEachOtherStayFreeForClients)
 
 TEST_F(FaultTest, SlowPlugInServesFewerReportsWellFormedAndInSequence)
 {
-    AgentProcess::Options options = RecordingAgent("recording", _log);
-    options.environment.emplace_back("TALMEX_RECORDING_QUERY_DELAY_US", "1000");
+    AgentProcess::Options options = ScriptedHeadsetAgent("scripted", _log);
+    options.environment.emplace_back("TALMEX_SCRIPTED_QUERY_DELAY_US", "1000");
     AgentProcess agent(options);
     KeptClient client(41);
     client.RequestWishes().sensors[0].resetOrientationCounter = 1;
@@ -264,7 +264,7 @@ TEST_F(FaultTest, OddPlugInValuesAreClampedOrPassedThroughAsTheProtocolSays)
         for (const OddAnswer& odd : run) {
             answers += std::string(odd.answer) + ";";
         }
-        AgentProcess agent(ScriptedAgent("recording", _log, answers));
+        AgentProcess agent(ScriptedAgent("scripted", _log, answers));
         KeptClient client(51);
         const std::optional<Bytes> report = client.Connect();
         ASSERT_TRUE(report);
@@ -279,7 +279,7 @@ TEST_F(FaultTest, OddPlugInValuesAreClampedOrPassedThroughAsTheProtocolSays)
 
 TEST_F(FaultTest, FailedPlugInStartStillServesAndStops)
 {
-    AgentProcess agent(ScriptedAgent("recording", _log, "OVR_Initialize 0"));
+    AgentProcess agent(ScriptedAgent("scripted", _log, "OVR_Initialize 0"));
     KeptClient client(61);
     client.RequestWishes().sensors[0].resetOrientationCounter = 1;
     ASSERT_TRUE(client.Connect());
@@ -299,7 +299,7 @@ TEST_F(FaultTest, FailedPlugInStartStillServesAndStops)
 
 TEST_F(FaultTest, PlugInLackingMostEntryPointsGivesNeutralValuesForTheRest)
 {
-    AgentProcess agent(ScriptedAgent("recording-few-entry-points", _log,
+    AgentProcess agent(ScriptedAgent("scripted-few-entry-points", _log,
                                      "OVR_GetScreenResolution 1 1280 800;"
                                      "OVR_GetEyeOffset 1 -0.03 0.03;"
                                      "OVR_GetAcceleration 1 0.5 9.75 -0.5;"
@@ -359,7 +359,7 @@ pid_t StartClientProcess()
 
 TEST_F(FaultTest, KilledClientLosesItsChannelWithinASecondAndANewOneIsAdmitted)
 {
-    AgentProcess agent(RecordingAgent("recording", _log));
+    AgentProcess agent(ScriptedHeadsetAgent("scripted", _log));
     const pid_t lost = StartClientProcess();
     ASSERT_GT(lost, 0);
     const bool admitted = _log.EndsWith("OVR_Initialize()\n");

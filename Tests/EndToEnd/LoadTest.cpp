@@ -234,7 +234,7 @@ TEST_F(LoadTest, TwoHundredRestartsInARowWhileAClientKeepsSending)
     const Clock::time_point start = Clock::now();
     int restarts = 0;
     for (; restarts < kRestarts; ++restarts) {
-        AgentProcess agent(RecordingAgent("recording", _log));
+        AgentProcess agent(ScriptedHeadsetAgent("scripted", _log));
         // The client sends to the first port only: a report means this
         // start bound it again.
         if (!client.Receive(5000)) {

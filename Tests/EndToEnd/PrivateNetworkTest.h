@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Support/PrivateNetwork.h"
-#include "Support/RecordingLog.h"
+#include "Support/HeadsetCommandLog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@ namespace TalmexTest {
 
 // Each test in a network namespace of its own, so that its agents have the
 // UDP ports to themselves whoever else runs an agent on this machine, with a
-// command log for the recording plug-in.
+// command log for the scripted plug-in.
 class PrivateNetworkTest : public testing::Test {
 protected:
     void SetUp() override
@@ -20,7 +20,7 @@ protected:
         ASSERT_FALSE(_log.Path().empty());
     }
 
-    RecordingLog _log;
+    HeadsetCommandLog _log;
 };
 
 } // namespace TalmexTest

@@ -1,7 +1,7 @@
 #include "Support/AgentProcess.h"
 #include "Support/Elapsed.h"
 #include "Support/PrivateNetwork.h"
-#include "Support/RecordingLog.h"
+#include "Support/HeadsetCommandLog.h"
 #include "Support/UdpClient.h"
 
 #include <cstdlib>
@@ -14,17 +14,17 @@ namespace {
 
 using namespace TalmexTest;
 
-// The agent served from the recording plug-in's folder, with its commands
+// The agent served from the scripted plug-in's folder, with its commands
 // logged to a file of the test's own.
 class ServiceTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(_log.Path().empty()); }
 
-    AgentProcess::Options Options() const { return RecordingAgent("recording", _log); }
+    AgentProcess::Options Options() const { return ScriptedHeadsetAgent("scripted", _log); }
     std::string CommandLog() const { return _log.Text(); }
     bool CommandLogEndsWith(const std::string& text) const { return _log.EndsWith(text); }
 
-    RecordingLog _log;
+    HeadsetCommandLog _log;
 };
 
 TEST_F(ServiceTest, AdmitsOneClientAndReportsToItEveryCycle)

@@ -66,7 +66,7 @@ const CheckCase kCases[] = {
     {"PluginLackingAnEntryPoint", 3,
      [](const std::string&) {
          return std::make_pair(std::string(TALMEX_TEST_PLUGIN_FOLDERS) +
-                                   "/recording-without-magnetometer",
+                                   "/scripted-without-magnetometer",
                                std::string(TALMEX_AGENT_PATH));
      },
      [](const std::string&) {

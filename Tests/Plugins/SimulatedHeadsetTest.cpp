@@ -1,7 +1,7 @@
 // The simulated headset, loaded as the agent loads it, behaves like a
 // plausible headset: consistent motion values and real command responses.
 
-#include "Agent/OculusPluginEntryPoints.h"
+#include "Plugin/EntryPoints.h"
 #include "Protocol/Recording.h"
 #include "Protocol/Report.h"
 

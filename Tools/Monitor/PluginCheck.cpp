@@ -1,6 +1,7 @@
 #include "Monitor/PluginCheck.h"
 
-#include "Agent/OculusPluginEntryPoints.h"
+#include "Plugin/EntryPoints.h"
+#include "Plugin/Location.h"
 
 #include <climits>
 #include <cstdlib>
@@ -13,21 +14,12 @@ namespace Monitor {
 
 namespace {
 
-// As the agent binds it: the same path and the same mode.
-constexpr char kLibraryPath[] = "OculusPlugin.bundle/Contents/MacOS/OculusPlugin";
-constexpr int kOpenMode = RTLD_LOCAL | RTLD_NOW;
-
 constexpr const char* kEntryPoints[] = {
 #define TALMEX_ENTRY_NAME(name) "OVR_" #name,
     TALMEX_OVR_ENTRY_POINTS(TALMEX_ENTRY_NAME)
 #undef TALMEX_ENTRY_NAME
 };
 constexpr size_t kEntryPointCount = sizeof kEntryPoints / sizeof kEntryPoints[0];
-
-struct Place {
-    std::string path;
-    std::string where;
-};
 
 std::string _CurrentDirectory()
 {
@@ -73,25 +65,23 @@ PluginCheckResult CheckPlugin(const std::string& agentPath, std::ostream& out)
         out << " (not there; checking where it would look)";
     }
     out << "\n";
-    const Place places[] = {
-        {kLibraryPath, "below the current directory " + _CurrentDirectory()},
-        {_FolderOf(agentPath) + "/" + kLibraryPath, "beside the agent"},
-    };
-
-    void* library = nullptr;
     std::string found;
-    for (const Place& place : places) {
-        out << "tried " << place.path << " (" << place.where << "): ";
-        library = dlopen(place.path.c_str(), kOpenMode);
-        if (library == nullptr) {
-            const char* reason = dlerror();
-            out << "not loaded: " << (reason != nullptr ? reason : "no reason given") << "\n";
-            continue;
-        }
-        out << "loaded\n";
-        found = _RealPath(place.path);
-        break;
-    }
+    void* const library = Plugin::OpenLibrary(
+        [&] { return _FolderOf(agentPath); },
+        [&](Plugin::Place place, const std::string& path, void* handle) {
+            out << "tried " << path << " ("
+                << (place == Plugin::Place::BelowCurrentDirectory
+                        ? "below the current directory " + _CurrentDirectory()
+                        : std::string("beside the agent"))
+                << "): ";
+            if (handle == nullptr) {
+                const char* reason = dlerror();
+                out << "not loaded: " << (reason != nullptr ? reason : "no reason given") << "\n";
+                return;
+            }
+            out << "loaded\n";
+            found = _RealPath(path);
+        });
     if (library == nullptr) {
         out << "no plug-in: the agent would serve without one, and every value it reports "
                "would be zero\n";

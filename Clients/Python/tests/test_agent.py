@@ -26,19 +26,19 @@ class AgentTest(unittest.TestCase):
         self.client = Client()
         self.addCleanup(self.client.stop)
 
-    def use_recording_headset(self):
-        """Agents started from here on load the recording plug-in, which logs
+    def use_scripted_headset(self):
+        """Agents started from here on load the scripted plug-in, which logs
         their headset commands to a file of the test's own."""
-        log = tempfile.NamedTemporaryFile(prefix="talmex-recording-", delete=False)
+        log = tempfile.NamedTemporaryFile(prefix="talmex-scripted-", delete=False)
         log.close()
         self.log = Path(log.name)
         self.addCleanup(self.log.unlink)
-        environment = mock.patch.dict(os.environ, TALMEX_RECORDING_LOG=log.name)
+        environment = mock.patch.dict(os.environ, TALMEX_SCRIPTED_LOG=log.name)
         environment.start()
         self.addCleanup(environment.stop)
         self.addCleanup(os.chdir, os.getcwd())
         # The agent looks for the plug-in below its current directory first.
-        os.chdir(os.path.join(PLUGIN_FOLDERS, "recording"))
+        os.chdir(os.path.join(PLUGIN_FOLDERS, "scripted"))
 
     def commands(self):
         return self.log.read_text().splitlines()
@@ -91,7 +91,7 @@ class AgentTest(unittest.TestCase):
                 self.assertEqual(list(value), list(expected))
 
     def test_every_request_reaches_the_headset_exactly_once(self):
-        self.use_recording_headset()
+        self.use_scripted_headset()
         self.spawn()
         self.client.set_prediction_time(0, 0.25)
         self.client.set_yaw_correction(1, False)
@@ -119,7 +119,7 @@ class AgentTest(unittest.TestCase):
         self.assertLess(time.monotonic() - killed_at, 1.0)
 
     def test_a_host_that_stalls_past_the_expiry_gets_its_wishes_reapplied(self):
-        self.use_recording_headset()
+        self.use_scripted_headset()
         self.spawn()
         self.client.set_prediction_time(0, 0.25)
         self.client.reset_orientation(0)

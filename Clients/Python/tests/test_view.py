@@ -116,9 +116,9 @@ def is_unit_quaternion(value):
 
 @unittest.skipUnless(AGENT and PLUGIN_FOLDERS, "CTest names the agent and the test plug-ins")
 class ViewServerTest(unittest.TestCase):
-    def serve(self, control=True, recording=False):
-        if recording:
-            self.use_recording_headset()
+    def serve(self, control=True, scripted=False):
+        if scripted:
+            self.use_scripted_headset()
         self.client = Client()
         self.addCleanup(self.client.stop)
         self.assertTrue(self.client.spawn(AGENT), self.client.last_error)
@@ -130,8 +130,8 @@ class ViewServerTest(unittest.TestCase):
         self.addCleanup(self.server.shutdown)
         self.assertTrue(self.wait_until(lambda: self.client.state is not None), "a first report")
 
-    # The recording plug-in logs the agent's headset commands to a file.
-    use_recording_headset = test_agent.AgentTest.use_recording_headset
+    # The scripted plug-in logs the agent's headset commands to a file.
+    use_scripted_headset = test_agent.AgentTest.use_scripted_headset
     commands = test_agent.AgentTest.commands
 
     @staticmethod
@@ -213,7 +213,7 @@ class ViewServerTest(unittest.TestCase):
                                       {"Host": "example.org:80", "Content-Type": "application/json"}).status, 403)
 
     def test_only_well_formed_commands_reach_the_headset(self):
-        self.serve(recording=True)
+        self.serve(scripted=True)
         self.assertEqual(self.post(b'{"command": "prediction_time", "seconds": 0.9}')[0], 400)
         self.assertEqual(self.post(b'{"command": "reset", "extra": 1}')[0], 400)
         self.assertEqual(self.post(b'{"command": "reset"}', "text/plain")[0], 415)
@@ -227,7 +227,7 @@ class ViewServerTest(unittest.TestCase):
         self.assertEqual(self.commands(), expected)
 
     def test_a_read_only_view_refuses_every_command(self):
-        self.serve(control=False, recording=True)
+        self.serve(control=False, scripted=True)
         status, reply = self.post(b'{"command": "reset"}')
         self.assertEqual(status, 403)
         self.assertIn("--control", reply["error"])

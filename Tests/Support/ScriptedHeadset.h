@@ -1,22 +1,22 @@
 #pragma once
 
-#include "RecordingHeadset/RecordingHeadsetControl.h"
+#include "Plugins/ScriptedHeadset/ScriptedHeadsetControl.h"
 
 #include <initializer_list>
 #include <string>
 
 namespace TalmexTest {
 
-// Binds the agent's device to a recording test plug-in for the life of the
+// Binds the agent's device to a scripted test plug-in for the life of the
 // object, by making the plug-in's folder the current directory, and gives
 // access to the plug-in's script and call log.
-class RecordingHeadset {
+class ScriptedHeadset {
 public:
-    explicit RecordingHeadset(const std::string& folder = "recording");
-    ~RecordingHeadset();
+    explicit ScriptedHeadset(const std::string& folder = "scripted");
+    ~ScriptedHeadset();
 
-    RecordingHeadset(const RecordingHeadset&) = delete;
-    RecordingHeadset& operator=(const RecordingHeadset&) = delete;
+    ScriptedHeadset(const ScriptedHeadset&) = delete;
+    ScriptedHeadset& operator=(const ScriptedHeadset&) = delete;
 
     bool IsBound() const { return _reset != nullptr; }
     void SetAnswer(const char* entryPoint, int result, int written,
@@ -31,9 +31,9 @@ private:
     std::string _previousDirectory;
     void* _handle = nullptr;
     size_t _logStart = 0;
-    RecordingResetFunction _reset = nullptr;
-    RecordingSetAnswerFunction _setAnswer = nullptr;
-    RecordingLogFunction _log = nullptr;
+    ScriptedResetFunction _reset = nullptr;
+    ScriptedSetAnswerFunction _setAnswer = nullptr;
+    HeadsetCommandLogFunction _log = nullptr;
 };
 
 } // namespace TalmexTest

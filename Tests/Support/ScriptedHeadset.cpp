@@ -1,4 +1,4 @@
-#include "RecordingHeadset.h"
+#include "Support/ScriptedHeadset.h"
 
 #include "Agent/Device.h"
 
@@ -12,7 +12,7 @@ namespace {
 constexpr char kLibraryPath[] = "OculusPlugin.bundle/Contents/MacOS/OculusPlugin";
 }
 
-RecordingHeadset::RecordingHeadset(const std::string& folder)
+ScriptedHeadset::ScriptedHeadset(const std::string& folder)
 {
     char directory[PATH_MAX];
     if (getcwd(directory, sizeof directory) != nullptr) {
@@ -29,13 +29,13 @@ RecordingHeadset::RecordingHeadset(const std::string& folder)
     if (_handle == nullptr) {
         return;
     }
-    _reset = reinterpret_cast<RecordingResetFunction>(dlsym(_handle, "Recording_Reset"));
-    _setAnswer = reinterpret_cast<RecordingSetAnswerFunction>(dlsym(_handle, "Recording_SetAnswer"));
-    _log = reinterpret_cast<RecordingLogFunction>(dlsym(_handle, "Recording_Log"));
+    _reset = reinterpret_cast<ScriptedResetFunction>(dlsym(_handle, "Scripted_Reset"));
+    _setAnswer = reinterpret_cast<ScriptedSetAnswerFunction>(dlsym(_handle, "Scripted_SetAnswer"));
+    _log = reinterpret_cast<HeadsetCommandLogFunction>(dlsym(_handle, "Scripted_Log"));
     _reset();
 }
 
-RecordingHeadset::~RecordingHeadset()
+ScriptedHeadset::~ScriptedHeadset()
 {
     Talmex::Agent::Device& device = Talmex::Singleton<Talmex::Agent::Device>::_instance;
     device.UnlockDevice();
@@ -48,7 +48,7 @@ RecordingHeadset::~RecordingHeadset()
     }
 }
 
-void RecordingHeadset::SetAnswer(const char* entryPoint, int result, int written,
+void ScriptedHeadset::SetAnswer(const char* entryPoint, int result, int written,
                                  std::initializer_list<double> values)
 {
     double padded[4] = {};
@@ -61,17 +61,17 @@ void RecordingHeadset::SetAnswer(const char* entryPoint, int result, int written
     _setAnswer(entryPoint, result, written, padded);
 }
 
-std::string RecordingHeadset::Log() const
+std::string ScriptedHeadset::Log() const
 {
     return std::string(_log()).substr(_logStart);
 }
 
-void RecordingHeadset::ClearLog()
+void ScriptedHeadset::ClearLog()
 {
     _logStart = std::string(_log()).size();
 }
 
-void RecordingHeadset::Reset()
+void ScriptedHeadset::Reset()
 {
     _reset();
     _logStart = 0;

@@ -1,4 +1,4 @@
-#include "Support/RecordingLog.h"
+#include "Support/HeadsetCommandLog.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -7,9 +7,9 @@
 
 namespace TalmexTest {
 
-RecordingLog::RecordingLog()
+HeadsetCommandLog::HeadsetCommandLog()
 {
-    char path[] = "/tmp/talmex-recording-XXXXXX";
+    char path[] = "/tmp/talmex-scripted-XXXXXX";
     const int file = mkstemp(path);
     if (file != -1) {
         close(file);
@@ -17,14 +17,14 @@ RecordingLog::RecordingLog()
     }
 }
 
-RecordingLog::~RecordingLog()
+HeadsetCommandLog::~HeadsetCommandLog()
 {
     if (!_path.empty()) {
         unlink(_path.c_str());
     }
 }
 
-std::string RecordingLog::Text() const
+std::string HeadsetCommandLog::Text() const
 {
     std::ifstream file(_path);
     std::stringstream text;
@@ -32,7 +32,7 @@ std::string RecordingLog::Text() const
     return text.str();
 }
 
-bool RecordingLog::EndsWith(const std::string& text) const
+bool HeadsetCommandLog::EndsWith(const std::string& text) const
 {
     for (int i = 0; i < 500; ++i) {
         const std::string log = Text();
@@ -45,11 +45,11 @@ bool RecordingLog::EndsWith(const std::string& text) const
     return false;
 }
 
-AgentProcess::Options RecordingAgent(const std::string& folder, const RecordingLog& log)
+AgentProcess::Options ScriptedHeadsetAgent(const std::string& folder, const HeadsetCommandLog& log)
 {
     AgentProcess::Options options;
     options.workingDirectory = std::string(TALMEX_TEST_PLUGIN_FOLDERS) + "/" + folder;
-    options.environment = {{"TALMEX_RECORDING_LOG", log.Path()}};
+    options.environment = {{"TALMEX_SCRIPTED_LOG", log.Path()}};
     return options;
 }
 

@@ -1,10 +1,10 @@
 // A headset plug-in for tests: it records every call it receives and answers
-// from a script (see RecordingHeadsetControl.h). With RECORDING_WITHOUT_MAGNETOMETER
+// from a script (see ScriptedHeadsetControl.h). With SCRIPTED_WITHOUT_MAGNETOMETER
 // it lacks OVR_GetMagnetometer, as a library with a missing entry point.
 // A test that runs the agent as a process scripts it through the environment.
 
-#include "Agent/OculusPluginEntryPoints.h"
-#include "RecordingHeadsetControl.h"
+#include "Plugin/EntryPoints.h"
+#include "ScriptedHeadsetControl.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -62,7 +62,7 @@ unsigned int EnvironmentNumber(const char* name)
 struct Script {
     std::map<std::string, Answer> answers;
     std::string log;
-    const unsigned int queryDelayMicroseconds = EnvironmentNumber("TALMEX_RECORDING_QUERY_DELAY_US");
+    const unsigned int queryDelayMicroseconds = EnvironmentNumber("TALMEX_SCRIPTED_QUERY_DELAY_US");
 
     Script() { Reset(); }
 
@@ -78,7 +78,7 @@ struct Script {
             }
             ++position;
         }
-        ApplyAnswers(answers, std::getenv("TALMEX_RECORDING_ANSWERS"));
+        ApplyAnswers(answers, std::getenv("TALMEX_SCRIPTED_ANSWERS"));
     }
 };
 
@@ -97,12 +97,12 @@ long long MonotonicNanoseconds()
     return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
-// With TALMEX_RECORDING_TIMES set, a command's line in the log file starts
+// With TALMEX_SCRIPTED_TIMES set, a command's line in the log file starts
 // with the time of the call on the monotonic clock, in nanoseconds, so that a
 // measurement can see when a request reached the plug-in.
 void WriteCallTime(FILE* file, long long calledAt)
 {
-    if (std::getenv("TALMEX_RECORDING_TIMES") != nullptr) {
+    if (std::getenv("TALMEX_SCRIPTED_TIMES") != nullptr) {
         std::fprintf(file, "%lld ", calledAt);
     }
 }
@@ -121,7 +121,7 @@ void Record(Call call, const char* format, ...)
     if (call == Call::Query && TheScript().queryDelayMicroseconds != 0) {
         usleep(TheScript().queryDelayMicroseconds);
     }
-    const char* path = std::getenv("TALMEX_RECORDING_LOG");
+    const char* path = std::getenv("TALMEX_SCRIPTED_LOG");
     if (call == Call::Command && path != nullptr) {
         if (FILE* file = std::fopen(path, "a")) {
             WriteCallTime(file, calledAt);
@@ -160,12 +160,12 @@ OVR_Bool AsBool(int result)
 
 extern "C" {
 
-void Recording_Reset()
+void Scripted_Reset()
 {
     TheScript().Reset();
 }
 
-void Recording_SetAnswer(const char* entryPoint, int result, int written, const double* values)
+void Scripted_SetAnswer(const char* entryPoint, int result, int written, const double* values)
 {
     Answer& answer = TheScript().answers[entryPoint];
     answer.result = result;
@@ -175,7 +175,7 @@ void Recording_SetAnswer(const char* entryPoint, int result, int written, const 
     }
 }
 
-const char* Recording_Log()
+const char* Scripted_Log()
 {
     return TheScript().log.c_str();
 }
@@ -260,7 +260,7 @@ OVR_Bool OVR_GetAngularVelocity(int sensor, float* x, float* y, float* z)
     return AsBool(Respond<float>("OVR_GetAngularVelocity", sensor, {x, y, z}));
 }
 
-#ifndef RECORDING_WITHOUT_MAGNETOMETER
+#ifndef SCRIPTED_WITHOUT_MAGNETOMETER
 OVR_Bool OVR_GetMagnetometer(int sensor, float* x, float* y, float* z)
 {
     Record(Call::Query, "OVR_GetMagnetometer(%d)", sensor);
@@ -277,7 +277,7 @@ OVR_Bool OVR_IsSensorPresent(int sensor)
 const char* OVR_GetDisplayDeviceName()
 {
     Record(Call::Query, "OVR_GetDisplayDeviceName()");
-    return "Recording Headset";
+    return "Scripted Headset";
 }
 
 OVR_Bool OVR_GetScreenResolution(int* horizontal, int* vertical)

@@ -1,8 +1,8 @@
-// The agent's request path with the recording test plug-in bound, so that
+// The agent's request path with the scripted test plug-in bound, so that
 // every plug-in call a request causes shows in the plug-in's log.
 
 #include "Check.h"
-#include "RecordingHeadset.h"
+#include "Support/ScriptedHeadset.h"
 #include "RequestPath.h"
 
 #include <limits.h>
@@ -10,7 +10,7 @@
 
 namespace {
 
-TalmexTest::RecordingHeadset* _headset = nullptr;
+TalmexTest::ScriptedHeadset* _headset = nullptr;
 
 std::string Log()
 {
@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // started.
     char directory[PATH_MAX];
     TalmexFuzz::Check(getcwd(directory, sizeof directory) != nullptr, "no current directory");
-    static TalmexTest::RecordingHeadset headset;
-    TalmexFuzz::Check(headset.IsBound(), "the recording plug-in is not bound");
+    static TalmexTest::ScriptedHeadset headset;
+    TalmexFuzz::Check(headset.IsBound(), "the scripted plug-in is not bound");
     TalmexFuzz::Check(chdir(directory) == 0, "the starting directory is gone");
     _headset = &headset;
     return 0;
