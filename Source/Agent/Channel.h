@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Common/IntrusivePtr.h"
+#include "Protocol/Header.h"
 
 #include <cstdint>
 #include <netinet/in.h>
@@ -12,7 +13,7 @@ namespace Agent {
 // protocol, its request counters, its idle time and whether it holds the
 // headset. Touched by the channel thread only.
 struct Channel : IntrusiveRefCount {
-    static constexpr int kSensorCount = 2;
+    static constexpr int kSensorCount = Protocol::kSensorCount;
 
     sockaddr_in _address{};
     uint32_t _idleTime = 0;

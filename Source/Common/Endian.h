@@ -1,6 +1,7 @@
 #pragma once
 
-// The wire formats are little-endian and are moved with block copies, which is
-// only right on a little-endian host. A big-endian port must swap each element.
+// Wide text is converted as UTF-32LE bytes straight into wchar_t storage,
+// which is only right on a little-endian host. A big-endian port must convert
+// to UTF-32BE instead.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
-              "wire formats are copied as whole runs; this host needs per-element swaps");
+              "wide text is read as UTF-32LE in place; this host needs UTF-32BE");

@@ -18,6 +18,8 @@ constexpr size_t kHeaderSize = 20;
 constexpr uint16_t kAgentPorts[] = {20962, 20963, 20964};
 // A channel with no accepted request for this long is dropped.
 constexpr uint32_t kChannelExpiryMilliseconds = 1000;
+// Requests and reports both carry records for this many sensors.
+constexpr int kSensorCount = 2;
 
 inline bool HasMagic(const unsigned char* datagram, size_t size)
 {

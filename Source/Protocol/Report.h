@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Protocol/Header.h"
-#include "Protocol/Request.h"
 #include "Protocol/Stream.h"
 #include "Protocol/TypedBlock.h"
 

@@ -14,8 +14,6 @@
 namespace Talmex {
 namespace Protocol {
 
-constexpr int kSensorCount = 2;
-
 struct SensorWishes {
     uint32_t predictionTimeCounter = 0;
     uint32_t yawCorrectionCounter = 0;

@@ -4,6 +4,7 @@
 // independently of the agent's own encoder, for tests.
 
 #include "Protocol/Report.h"
+#include "Protocol/Request.h"
 
 #include <cstdint>
 #include <cstring>
