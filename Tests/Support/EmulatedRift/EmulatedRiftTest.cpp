@@ -6,17 +6,16 @@
 #include "EmulatedRift.h"
 #include "EmulatedRiftMotion.h"
 #include "EmulatedRiftSettings.h"
+#include "OpenHmdRift.h"
 #include "RiftReports.h"
 #include "Support/Elapsed.h"
 
 #include <hidapi.h>
-#include <openhmd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <map>
 #include <string>
 #include <thread>
@@ -32,7 +31,7 @@ class EmulatedRiftTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        _sensorTime = reinterpret_cast<double (*)()>(dlsym(RTLD_DEFAULT, kEmulatedRiftSensorTime));
+        _sensorTime = FindEmulatedRiftSensorTime();
         ASSERT_NE(_sensorTime, nullptr) << "run with LD_PRELOAD naming libtalmex_emulated_rift.so";
         _context = ohmd_ctx_create();
         ASSERT_NE(_context, nullptr);
@@ -45,43 +44,8 @@ protected:
         }
     }
 
-    // The emulated headset's index in a new probe; -1 when it is not listed.
-    int ProbeRift()
-    {
-        const int count = ohmd_ctx_probe(_context);
-        for (int i = 0; i < count; ++i) {
-            if (std::strcmp(ohmd_list_gets(_context, i, OHMD_PRODUCT), "Rift (DK1)") == 0) {
-                EXPECT_STREQ(ohmd_list_gets(_context, i, OHMD_PATH), kEmulatedRiftPath);
-                return i;
-            }
-        }
-        return -1;
-    }
-
-    // Opens the headset with OpenHMD's update thread off: the test ticks it.
-    ohmd_device* OpenRift()
-    {
-        const int index = ProbeRift();
-        if (index < 0) {
-            return nullptr;
-        }
-        ohmd_device_settings* settings = ohmd_device_settings_create(_context);
-        const int automatic = 0;
-        ohmd_device_settings_seti(settings, OHMD_IDS_AUTOMATIC_UPDATE, &automatic);
-        ohmd_device* device = ohmd_list_open_device_s(_context, index, settings);
-        ohmd_device_settings_destroy(settings);
-        return device;
-    }
-
-    static Quaternion Orientation(ohmd_device* device)
-    {
-        float q[4] = {};
-        ohmd_device_getf(device, OHMD_ROTATION_QUAT, q);
-        return {q[3], q[0], q[1], q[2]};
-    }
-
     ohmd_context* _context = nullptr;
-    double (*_sensorTime)() = nullptr;
+    SensorTimeFunction _sensorTime = nullptr;
 };
 
 float Getf(ohmd_device* device, ohmd_float_value name)
@@ -91,9 +55,12 @@ float Getf(ohmd_device* device, ohmd_float_value name)
     return value;
 }
 
-TEST_F(EmulatedRiftTest, DriverDecodesTheDisplay)
+TEST_F(EmulatedRiftTest, DriverListsTheDeviceAndDecodesItsDisplay)
 {
-    ohmd_device* device = OpenRift();
+    const int index = ProbeEmulatedRift(_context);
+    ASSERT_GE(index, 0);
+    EXPECT_STREQ(ohmd_list_gets(_context, index, OHMD_PATH), kEmulatedRiftPath);
+    ohmd_device* device = OpenEmulatedRift(_context);
     ASSERT_NE(device, nullptr) << ohmd_ctx_get_error(_context);
     const Rift::DisplayInfo& display = Rift::kDisplay;
     int resolution[2] = {};
@@ -148,7 +115,7 @@ TEST_P(EmulatedRiftMotionTest, DriverFollowsTheMotion)
     std::string refusals;
     const EmulatedRiftMotion motion = ReadEmulatedRiftSettings(std::getenv, &refusals).motion;
     ASSERT_EQ(refusals, "");
-    ohmd_device* device = OpenRift();
+    ohmd_device* device = OpenEmulatedRift(_context);
     ASSERT_NE(device, nullptr) << ohmd_ctx_get_error(_context);
 
     const Clock::time_point start = Clock::now();
@@ -158,7 +125,7 @@ TEST_P(EmulatedRiftMotionTest, DriverFollowsTheMotion)
         std::this_thread::sleep_for(milliseconds(5));
         ohmd_ctx_update(_context);
         const double t = _sensorTime();
-        largest = std::max(largest, AngleBetween(Orientation(device), motion.OrientationAt(t)));
+        largest = std::max(largest, AngleBetween(OpenHmdOrientation(device), motion.OrientationAt(t)));
     }
     EXPECT_GT(_sensorTime(), 1.9);
     EXPECT_GT(ticks, 100);
@@ -182,15 +149,15 @@ TEST_F(EmulatedRiftTest, UnpluggedDeviceFailsReadsAndLeavesTheListUntilReplugged
     const Clock::time_point opened = Clock::now();
     unsigned char report[64];
     EXPECT_GE(hid_read(handle, report, sizeof report), 0);
-    ASSERT_GE(ProbeRift(), 0);
+    ASSERT_GE(ProbeEmulatedRift(_context), 0);
 
     std::this_thread::sleep_until(opened + milliseconds(600));
     EXPECT_EQ(hid_read(handle, report, sizeof report), -1);
-    EXPECT_EQ(ProbeRift(), -1);
-    EXPECT_EQ(OpenRift(), nullptr);
+    EXPECT_EQ(ProbeEmulatedRift(_context), -1);
+    EXPECT_EQ(OpenEmulatedRift(_context), nullptr);
 
     std::this_thread::sleep_until(opened + milliseconds(1600));
-    ohmd_device* device = OpenRift();
+    ohmd_device* device = OpenEmulatedRift(_context);
     ASSERT_NE(device, nullptr) << ohmd_ctx_get_error(_context);
     std::this_thread::sleep_for(milliseconds(20));
     ohmd_ctx_update(_context);
