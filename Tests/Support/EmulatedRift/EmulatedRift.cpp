@@ -5,7 +5,9 @@
 // (EmulatedRiftSettings.h), with nothing else changed. One device, on one
 // path; any number of handles may be open on it. The tracker stream follows
 // CLOCK_MONOTONIC: samples fall due at 1 kHz from the open, and hid_read
-// hands them out without waiting longer than asked.
+// hands them out without waiting longer than asked. The device takes the
+// driver's configuration and keep-alive reports, and reads the configuration
+// back as written, but its stream does not stop for want of a keep-alive.
 
 #include "EmulatedRift.h"
 #include "EmulatedRiftSettings.h"
@@ -19,6 +21,7 @@
 #include <cstring>
 #include <cwchar>
 #include <mutex>
+#include <new>
 #include <time.h>
 
 #define TALMEX_EXPORT extern "C" __attribute__((visibility("default")))
@@ -26,7 +29,7 @@
 using namespace TalmexTest;
 
 struct hid_device_ {
-    explicit hid_device_(const EmulatedRiftMotion& motion, int64_t opened)
+    hid_device_(const EmulatedRiftMotion& motion, int64_t opened)
         : stream(motion), openedAt(opened)
     {
     }
@@ -34,7 +37,7 @@ struct hid_device_ {
     TrackerStream stream;
     int64_t openedAt; // nanoseconds, CLOCK_MONOTONIC
     bool isBlocking = true;
-    Rift::SensorConfig config{0, 0x0C, 0, 1000};
+    Rift::SensorConfig config = Rift::kPowerUpSensorConfig;
 };
 
 namespace {
@@ -177,7 +180,10 @@ TALMEX_EXPORT hid_device* hid_open_path(const char* path)
     if (!_IsListed()) {
         return nullptr;
     }
-    auto* device = new hid_device(settings.motion, now);
+    auto* device = new (std::nothrow) hid_device(settings.motion, now);
+    if (device == nullptr) {
+        return nullptr;
+    }
     _newest = device;
     _newestSensorTime = 0;
     return device;

@@ -38,6 +38,10 @@ struct SensorConfig {
     uint16_t keepAliveInterval = 0; // milliseconds
 };
 
+// At power-up: calibration in use and automatic, values in the head's frame,
+// a keep-alive interval of one second.
+constexpr SensorConfig kPowerUpSensorConfig{0, 0x0C, 0, 1000};
+
 struct KeepAlive {
     uint16_t commandId = 0;
     uint16_t interval = 0; // milliseconds
