@@ -8,6 +8,17 @@
 namespace Talmex {
 namespace Protocol {
 
+inline uint16_t DecodeFixed16(const unsigned char* bytes)
+{
+    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+inline void EncodeFixed16(unsigned char* bytes, uint16_t value)
+{
+    bytes[0] = static_cast<unsigned char>(value);
+    bytes[1] = static_cast<unsigned char>(value >> 8);
+}
+
 inline uint32_t DecodeFixed32(const unsigned char* bytes)
 {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
