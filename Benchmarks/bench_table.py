@@ -3,9 +3,11 @@
 
 Reads the JSON that the measurement programs wrote into one folder (Google
 Benchmark's form for the micro-benchmarks, {"figures": ...} for the others)
-and prints a Markdown table, or writes the same rows as JSON.
+and prints a Markdown table, or writes the same rows as JSON; it can also put
+the table into a page, between the page's two marker comments.
 
     bench_table.py --results DIR --mode quick|full [--commit C] [--json FILE|-]
+                   [--markdown PAGE]
 """
 
 import argparse
@@ -238,12 +240,39 @@ def table(report):
     return "\n".join(lines)
 
 
+# The page's lines around the table; everything else on it is left alone.
+TABLE_BEGINS = "<!-- table written by ./bench --markdown: do not edit by hand -->"
+TABLE_ENDS = "<!-- end of the table written by ./bench --markdown -->"
+
+
+def write_into_page(path, text):
+    """Puts text between the page's markers; False, with the page unchanged,
+    when it lacks them."""
+    try:
+        with open(path, encoding="utf-8") as file:
+            page = file.read()
+        begin = page.find(TABLE_BEGINS + "\n")
+        end = page.find(TABLE_ENDS, begin)
+        if begin < 0 or end < 0:
+            print(f"bench_table: {path} has no markers for the table:\n{TABLE_BEGINS}\n"
+                  f"{TABLE_ENDS}", file=sys.stderr)
+            return False
+        with open(path, "w", encoding="utf-8") as file:
+            file.write(page[:begin] + f"{TABLE_BEGINS}\n\n{text}\n\n" + page[end:])
+        return True
+    except (OSError, UnicodeDecodeError) as error:
+        print(f"bench_table: {error}", file=sys.stderr)
+        return False
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--results", required=True)
     parser.add_argument("--mode", required=True)
     parser.add_argument("--commit", default="unknown")
     parser.add_argument("--json", help="write JSON to this file; - for standard output")
+    parser.add_argument("--markdown", metavar="PAGE",
+                        help="write the table between the markers of this page too")
     arguments = parser.parse_args()
 
     results = Results(arguments.results)
@@ -261,6 +290,8 @@ def main():
     unmeasured = [row["key"] for row in report["rows"] if row["verdict"] == "not measured"]
     if unmeasured:
         print(f"bench_table: not measured: {', '.join(unmeasured)}", file=sys.stderr)
+        return 1
+    if arguments.markdown and not write_into_page(arguments.markdown, table(report)):
         return 1
     return 0
 

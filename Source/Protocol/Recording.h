@@ -5,16 +5,9 @@
 #include <string>
 #include <vector>
 
-// A recording keeps every datagram as it arrived, with its receive time:
-//
-//   header, 16 bytes:  magic "TLXR", u32 version (1), u64 start time in
-//                      microseconds since 1970-01-01 UTC
-//   each record:       u64 receive time in microseconds since the start,
-//                      u32 length (at most a UDP payload), the datagram's bytes
-//
-// All numbers little-endian. A recording cut off by a crash or power loss
-// ends in a torn record: readers drop it and keep everything before it. Any
-// other damage is an error that names its offset.
+// A recording keeps every datagram as it arrived, with its receive time. Its
+// layout, and what a reader does with a torn or damaged one, are described in
+// docs/protocol.md, "The recording format".
 namespace Talmex {
 namespace Protocol {
 

@@ -8,7 +8,7 @@
 
 namespace TalmexTest {
 
-// A client that keeps its channel as the README advises: a request every
+// A client that keeps its channel as docs/protocol.md advises: a request every
 // 100 ms, each with the next sequence number and the same wishes.
 class KeptClient {
 public:

@@ -51,7 +51,7 @@ typedef enum talmex_status {
 
 #define TALMEX_SENSORS 2
 
-/* Flags are 0 or 1. Units as the README states (metres, seconds, m/s²,
+/* Flags are 0 or 1. Units as docs/protocol.md states (metres, seconds, m/s²,
  * rad/s, gauss); orientations are unit quaternions w, x, y, z. */
 typedef struct talmex_display {
     uint8_t message[3];

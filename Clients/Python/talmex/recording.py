@@ -1,14 +1,7 @@
-"""Recordings: every datagram as it arrived, with its receive time.
-
-    header, 16 bytes:  magic "TLXR", u32 version (1), u64 start time in
-                       microseconds since 1970-01-01 UTC
-    each record:       u64 receive time in microseconds since the start,
-                       u32 length (at most a UDP payload), the datagram's bytes
-
-All numbers little-endian. A recording cut off by a crash or power loss ends
-in a torn record: the reader drops it and keeps everything before it. Any
-other damage is an error that names its offset; the records before it are
-kept. The rules and messages are those of the C++ reader."""
+"""Recordings: every datagram as it arrived, with its receive time. Their
+layout, and what a reader does with a torn or damaged one, are described in
+docs/protocol.md, "The recording format"; the rules and messages are those of
+the C++ reader."""
 
 import os
 import struct

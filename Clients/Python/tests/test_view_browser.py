@@ -15,7 +15,7 @@ from pathlib import Path
 from tests.view_browser import HeadlessChromium, find_chromium, png_pixels, screenshot
 
 AGENT = os.environ.get("TALMEX_AGENT", "")
-# Set to write the README's picture, docs/view.png, from this run.
+# Set to write the picture of docs/tools.md, docs/view.png, from this run.
 UPDATE_DOCS = os.environ.get("TALMEX_UPDATE_DOCS") == "1"
 DOCS_PICTURE = Path(__file__).resolve().parents[3] / "docs" / "view.png"
 # CTest counts a test as skipped when its output starts a reason with this.
