@@ -9,15 +9,17 @@ from typing import Optional, Tuple
 from ..client import Client
 from ..print_reports import _address
 from .server import ViewServer
+from .guard import plain_number
 
 HELP = "serve a live 3D view of the headset's pose to a browser on this machine"
 DEFAULT_PORT = 20970
 
 
 def _port(text: str) -> int:
-    if not text.isdigit() or int(text) > 65535:
+    port = plain_number(text, 65535)
+    if port is None:
         raise argparse.ArgumentTypeError(f"not a port from 0 to 65535: {text}")
-    return int(text)
+    return port
 
 
 def add_arguments(parser: argparse.ArgumentParser) -> None:

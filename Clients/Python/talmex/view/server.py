@@ -13,6 +13,7 @@ from urllib.parse import urlsplit
 from ..client import Client
 from .broadcast import Broadcast
 from .commands import parse_command
+from .guard import plain_number
 from .pump import ClientPump
 
 _PAGE_FOLDER = Path(__file__).parent
@@ -107,13 +108,15 @@ class _Handler(BaseHTTPRequestHandler):
             self._command()
 
     def _command(self) -> None:
-        length = self.headers.get("Content-Length", "")
-        if not length.isdigit() or int(length) > MAX_COMMAND_BYTES:
+        lengths = self.headers.get_all("Content-Length", [])
+        length = plain_number(lengths[0].strip(" \t"), MAX_COMMAND_BYTES) if len(lengths) == 1 else None
+        if length is None:
             self.close_connection = True
             self._reply_json(HTTPStatus.BAD_REQUEST,
-                             {"error": f"a command is a JSON body of at most {MAX_COMMAND_BYTES} bytes"})
+                             {"error": f"a command is a JSON body of at most {MAX_COMMAND_BYTES} bytes,"
+                                       " its Content-Length given once in digits 0 to 9"})
             return
-        action, error = parse_command(self.rfile.read(int(length)))
+        action, error = parse_command(self.rfile.read(length))
         if action is None:
             self._reply_json(HTTPStatus.BAD_REQUEST, {"error": error})
             return
