@@ -14,6 +14,7 @@ from talmex.client import Client
 from talmex.view import _port, _resolve
 from talmex.view.broadcast import Broadcast
 from talmex.view.commands import parse_command
+from talmex.view.guard import trusts_host
 from talmex.view.server import ViewServer
 from tests import test_agent
 
@@ -61,7 +62,8 @@ class CommandTest(unittest.TestCase):
 class BindAddressTest(unittest.TestCase):
     def test_only_loopback_addresses_count_as_this_machine_alone(self):
         for name, loopback in [("127.0.0.1", True), ("127.8.9.10", True), ("::1", True), ("localhost", True),
-                               ("0.0.0.0", False), ("::", False), ("192.0.2.7", False)]:
+                               ("::ffff:127.0.0.1", True), ("::ffff:127.8.9.10", True),
+                               ("0.0.0.0", False), ("::", False), ("192.0.2.7", False), ("::ffff:192.0.2.7", False)]:
             with self.subTest(name=name):
                 self.assertEqual(_resolve(name)[1], loopback)
         self.assertIsNone(_resolve("no-such-host.invalid"))
@@ -71,6 +73,30 @@ class BindAddressTest(unittest.TestCase):
         for text in ("65536", "\u0668\u0660", "\uff18\uff10", "\u00b2", "+80", "-0", " 80", "8_0", "9" * 5000, ""):
             with self.subTest(text=text), self.assertRaises(argparse.ArgumentTypeError):
                 _port(text)
+
+
+class HostTest(unittest.TestCase):
+    def test_on_loopback_only_this_machines_own_names_are_answered(self):
+        port = 20970
+        own = [("127.0.0.1", "127.0.0.1:20970"), ("127.0.0.1", "localhost:20970"), ("127.0.0.1", "LocalHost:20970"),
+               ("127.0.0.1", "[::1]:20970"), ("127.0.0.2", "127.0.0.2:20970"), ("::1", "[::1]:20970"),
+               ("::ffff:127.0.0.1", "[::ffff:7f00:1]:20970"), ("::ffff:127.0.0.1", "127.0.0.1:20970"),
+               # Exposed on purpose: any name.
+               ("0.0.0.0", "example.org"), ("192.0.2.7", "example.org:20970")]
+        foreign = [("127.0.0.1", "example.org:20970"), ("127.0.0.1", "127.0.0.1"), ("127.0.0.1", "localhost:80"),
+                   ("127.0.0.1", "localhost:"), ("127.0.0.1", "localhost:+20970"), ("127.0.0.1", "localhost:2097O"),
+                   ("127.0.0.1", "localhost:\u0662\u0660\u0669\u0667\u0660"), ("127.0.0.1", "[127.0.0.1]:20970"),
+                   ("127.0.0.1", "::1:20970"), ("::1", "::1:20970"), ("127.0.0.1", ""),
+                   ("127.0.0.2", "example.org:20970"), ("::ffff:127.0.0.1", "example.org:20970"),
+                   ("::ffff:127.0.0.2", "evil.example:20970")]
+        for bound, host, trusted in [*((b, h, True) for b, h in own), *((b, h, False) for b, h in foreign)]:
+            with self.subTest(bound=bound, host=host):
+                self.assertEqual(trusts_host(bound, port, host), trusted)
+        # The port a browser leaves out is 80.
+        for host, trusted in [("localhost", True), ("127.0.0.1", True), ("[::1]", True), ("localhost:80", True),
+                              ("example.org", False), ("localhost:20970", False)]:
+            with self.subTest(port=80, host=host):
+                self.assertEqual(trusts_host("127.0.0.1", 80, host), trusted)
 
 
 class BroadcastTest(unittest.TestCase):
