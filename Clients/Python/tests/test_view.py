@@ -258,7 +258,9 @@ class ViewServerTest(unittest.TestCase):
         self.serve(scripted=True)
         self.assertEqual(self.post(b'{"command": "prediction_time", "seconds": 0.9}')[0], 400)
         self.assertEqual(self.post(b'{"command": "reset", "extra": 1}')[0], 400)
-        self.assertEqual(self.post(b'{"command": "reset"}', "text/plain")[0], 415)
+        status, reply = self.post(b'{"command": "reset"}', "text/plain")
+        self.assertEqual(status, 415)
+        self.assertIn("Content-Type: application/json", reply["error"])
         self.assertEqual(self.post(b" " * 2000)[0], 400)
         # Lengths int() would take, or fail on, and a length given twice.
         request = f"POST /command HTTP/1.1\r\nHost: 127.0.0.1:{self.server.server_address[1]}\r\n" \

@@ -95,7 +95,8 @@ class _Handler(BaseHTTPRequestHandler):
         elif self.headers.get_content_type() != "application/json":
             # Another site's page cannot send this type without the browser
             # asking first, which this server never allows.
-            self._reply_json(HTTPStatus.UNSUPPORTED_MEDIA_TYPE, {"error": "send application/json"})
+            self._reply_json(HTTPStatus.UNSUPPORTED_MEDIA_TYPE,
+                             {"error": "a command is sent with Content-Type: application/json"})
         else:
             self._command()
 
