@@ -5,8 +5,9 @@ library)."""
 import argparse
 import datetime
 import os
+import stat
 import sys
-from typing import List, Tuple
+from typing import BinaryIO, List, Optional, Tuple
 
 from .orientation import yaw_pitch_roll
 from .protocol import ReportCheck, decode_report
@@ -19,12 +20,14 @@ INSTALL_HINT = "install python3-matplotlib (Debian) or matplotlib (pip)"
 SIZE = (12.0, 8.0)
 DPI = 100
 _ANGLES = (("yaw", "tab:cyan"), ("pitch", "tab:olive"), ("roll", "tab:purple"))
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 
 
 def add_arguments(parser: argparse.ArgumentParser) -> None:
     parser.add_argument("recording", metavar="FILE", help="a recording, as talmex-monitor --record writes it")
     parser.add_argument("-o", "--output", metavar="PNG",
-                        help="where the picture goes (default: FILE with the ending .png)")
+                        help="where the PNG picture goes (default: FILE with the ending .png); never FILE"
+                             " itself, nor a file that holds anything but a PNG picture")
 
 
 def _samples(records) -> List[Tuple[float, Tuple[float, float, float]]]:
@@ -47,7 +50,36 @@ def _wall_time(microseconds: int) -> str:
     return f"{started:%Y-%m-%d %H:%M:%S} UTC"
 
 
-def _draw(pyplot, title: str, samples, output: str) -> None:
+def _open_output(path: str, recording: str) -> Tuple[Optional[BinaryIO], str]:
+    """The picture's file, open to be written over, or None and why not. It
+    is checked once open, before anything is cut, so that the file checked is
+    the one written: never the recording, whatever name leads to it, nor a
+    file that holds something other than a picture."""
+    try:
+        # Unbuffered, so that a pipe or a device does as well as a file.
+        output = open(os.open(path, os.O_RDWR | os.O_CREAT, 0o666), "r+b", buffering=0)
+    except OSError as failure:
+        return None, f"cannot write {path}: {failure.strerror}"
+    written = os.fstat(output.fileno())
+    try:
+        source = os.stat(recording)
+        is_recording = (written.st_dev, written.st_ino) == (source.st_dev, source.st_ino)
+    except OSError:
+        is_recording = False  # gone since it was read
+    if is_recording:
+        reason = f"{path} is the recording itself: name the picture with -o"
+    elif stat.S_ISREG(written.st_mode) and written.st_size and output.read(len(PNG_SIGNATURE)) != PNG_SIGNATURE:
+        reason = f"{path} holds something other than a PNG picture: remove it or name another with -o"
+    else:
+        if stat.S_ISREG(written.st_mode):
+            output.seek(0)
+            output.truncate()
+        return output, ""
+    output.close()
+    return None, reason
+
+
+def _draw(pyplot, title: str, samples, output: BinaryIO) -> None:
     figure, (angles, intervals) = pyplot.subplots(2, 1, figsize=SIZE, dpi=DPI,
                                                   gridspec_kw={"height_ratios": [2, 1]})
     figure.suptitle(title)
@@ -69,7 +101,7 @@ def _draw(pyplot, title: str, samples, output: str) -> None:
     intervals.set_ylabel("reports")
     intervals.set_yscale("log")
     figure.tight_layout()
-    figure.savefig(output, dpi=DPI)
+    figure.savefig(output, dpi=DPI, format="png")
     pyplot.close(figure)
 
 
@@ -91,7 +123,16 @@ def run(args: argparse.Namespace) -> int:
         return 1
     title = (f"{os.path.basename(args.recording)}: {len(samples)} reports from {_wall_time(recording.start_us)}"
              + (" (torn last record dropped)" if recording.truncated else ""))
-    output = args.output or os.path.splitext(args.recording)[0] + ".png"
-    _draw(pyplot, title, samples, output)
-    print(output)
+    path = args.output or os.path.splitext(args.recording)[0] + ".png"
+    output, refusal = _open_output(path, args.recording)
+    if output is None:
+        print(f"talmex plot: {refusal}", file=sys.stderr)
+        return 1
+    try:
+        with output:
+            _draw(pyplot, title, samples, output)
+    except OSError as failure:
+        print(f"talmex plot: cannot write {path}: {failure.strerror}", file=sys.stderr)
+        return 1
+    print(path)
     return 0

@@ -3,9 +3,11 @@ import importlib.util
 import io
 import math
 import os
+import shutil
 import sys
 import tempfile
 import unittest
+from pathlib import Path
 from unittest import mock
 
 from talmex.__main__ import main
@@ -43,11 +45,39 @@ class PlotTest(unittest.TestCase):
     def test_writes_a_png_of_the_expected_size(self):
         from matplotlib import image
         output = os.path.join(self.folder, "turn.png")
-        self.assertEqual(_run("plot", self.recording, "-o", output), (0, ""))
+        for _ in range(2):  # the second time over its own picture
+            self.assertEqual(_run("plot", self.recording, "-o", output), (0, ""))
         pixels = image.imread(output)
         self.assertEqual(pixels.shape[:2], (SIZE[1] * DPI, SIZE[0] * DPI))
         # Not a blank picture: curves, axes and text in more than two shades.
         self.assertGreater(len({tuple(pixel) for row in pixels[::20] for pixel in row[::20]}), 2)
+
+    @unittest.skipUnless(HAS_MATPLOTLIB, "matplotlib is not installed")
+    def test_refuses_to_write_over_the_recording_a_file_that_is_no_picture_or_no_file(self):
+        named_png = os.path.join(self.folder, "named.png")
+        shutil.copy(self.recording, named_png)
+        linked, hard, notes = (os.path.join(self.folder, name) for name in ("linked.png", "hard.png", "notes"))
+        os.symlink(self.recording, linked)
+        os.link(self.recording, hard)
+        with open(notes, "wb") as file:
+            file.write(b"keep me")
+        cases = [((named_png,), "named.png is the recording itself"),
+                 ((self.recording, "-o", self.recording), "turn.tlxr is the recording itself"),
+                 ((self.recording, "-o", linked), "linked.png is the recording itself"),
+                 ((self.recording, "-o", hard), "hard.png is the recording itself"),
+                 ((self.recording, "-o", notes), "notes holds something other than a PNG picture"),
+                 ((self.recording, "-o", self.folder), f"cannot write {self.folder}: "),
+                 ((self.recording, "-o", os.path.join(self.folder, "none", "x.png")), "cannot write ")]
+        for arguments, reason in cases:
+            with self.subTest(arguments=arguments):
+                before = self._files()
+                status, errors = _run("plot", *arguments)
+                self.assertEqual(status, 1)
+                self.assertIn(reason, errors)
+                self.assertEqual(self._files(), before, "nothing written")
+
+    def _files(self):
+        return {path.name: path.read_bytes() for path in Path(self.folder).iterdir()}
 
     def test_without_matplotlib_says_what_to_install(self):
         with mock.patch.dict(sys.modules, {"matplotlib": None}):

@@ -1,17 +1,20 @@
+import argparse
 import http.client
 import json
 import math
 import os
 import signal
+import socket
 import threading
 import time
 import unittest
 from unittest import mock
 
 from talmex.client import Client
-from talmex.view import _resolve
+from talmex.view import _port, _resolve
 from talmex.view.broadcast import Broadcast
 from talmex.view.commands import parse_command
+from talmex.view.guard import trusts_host
 from talmex.view.server import ViewServer
 from tests import test_agent
 
@@ -46,7 +49,9 @@ class CommandTest(unittest.TestCase):
                  (b'{"command": "prediction_time", "seconds": -0.01}', "from 0 to 0.5"),
                  (b'{"command": "prediction_time", "seconds": 0.6}', "from 0 to 0.5"),
                  (b'{"command": "prediction_time", "seconds": NaN}', "from 0 to 0.5"),
-                 (b'{"command": "prediction_time", "seconds": 1e999}', "from 0 to 0.5")]
+                 (b'{"command": "prediction_time", "seconds": 1e999}', "from 0 to 0.5"),
+                 (b'{"command": "prediction_time", "seconds": %s}' % (b"1" * 401), "from 0 to 0.5"),
+                 (b'{"command": "prediction_time", "seconds": -%s}' % (b"1" * 401), "from 0 to 0.5")]
         for body, reason in cases:
             with self.subTest(body=body):
                 action, error = parse_command(body)
@@ -57,10 +62,41 @@ class CommandTest(unittest.TestCase):
 class BindAddressTest(unittest.TestCase):
     def test_only_loopback_addresses_count_as_this_machine_alone(self):
         for name, loopback in [("127.0.0.1", True), ("127.8.9.10", True), ("::1", True), ("localhost", True),
-                               ("0.0.0.0", False), ("::", False), ("192.0.2.7", False)]:
+                               ("::ffff:127.0.0.1", True), ("::ffff:127.8.9.10", True),
+                               ("0.0.0.0", False), ("::", False), ("192.0.2.7", False), ("::ffff:192.0.2.7", False)]:
             with self.subTest(name=name):
                 self.assertEqual(_resolve(name)[1], loopback)
         self.assertIsNone(_resolve("no-such-host.invalid"))
+
+    def test_a_port_is_plain_digits_from_0_to_65535(self):
+        self.assertEqual((_port("0"), _port("80"), _port("065535")), (0, 80, 65535))
+        for text in ("65536", "\u0668\u0660", "\uff18\uff10", "\u00b2", "+80", "-0", " 80", "8_0", "9" * 5000, ""):
+            with self.subTest(text=text), self.assertRaises(argparse.ArgumentTypeError):
+                _port(text)
+
+
+class HostTest(unittest.TestCase):
+    def test_on_loopback_only_this_machines_own_names_are_answered(self):
+        port = 20970
+        own = [("127.0.0.1", "127.0.0.1:20970"), ("127.0.0.1", "localhost:20970"), ("127.0.0.1", "LocalHost:20970"),
+               ("127.0.0.1", "[::1]:20970"), ("127.0.0.2", "127.0.0.2:20970"), ("::1", "[::1]:20970"),
+               ("::ffff:127.0.0.1", "[::ffff:7f00:1]:20970"), ("::ffff:127.0.0.1", "127.0.0.1:20970"),
+               # Exposed on purpose: any name.
+               ("0.0.0.0", "example.org"), ("192.0.2.7", "example.org:20970")]
+        foreign = [("127.0.0.1", "example.org:20970"), ("127.0.0.1", "127.0.0.1"), ("127.0.0.1", "localhost:80"),
+                   ("127.0.0.1", "localhost:"), ("127.0.0.1", "localhost:+20970"), ("127.0.0.1", "localhost:2097O"),
+                   ("127.0.0.1", "localhost:\u0662\u0660\u0669\u0667\u0660"), ("127.0.0.1", "[127.0.0.1]:20970"),
+                   ("127.0.0.1", "::1:20970"), ("::1", "::1:20970"), ("127.0.0.1", ""),
+                   ("127.0.0.2", "example.org:20970"), ("::ffff:127.0.0.1", "example.org:20970"),
+                   ("::ffff:127.0.0.2", "evil.example:20970")]
+        for bound, host, trusted in [*((b, h, True) for b, h in own), *((b, h, False) for b, h in foreign)]:
+            with self.subTest(bound=bound, host=host):
+                self.assertEqual(trusts_host(bound, port, host), trusted)
+        # The port a browser leaves out is 80.
+        for host, trusted in [("localhost", True), ("127.0.0.1", True), ("[::1]", True), ("localhost:80", True),
+                              ("example.org", False), ("localhost:20970", False)]:
+            with self.subTest(port=80, host=host):
+                self.assertEqual(trusts_host("127.0.0.1", 80, host), trusted)
 
 
 class BroadcastTest(unittest.TestCase):
@@ -212,12 +248,27 @@ class ViewServerTest(unittest.TestCase):
         self.assertEqual(self.request("POST", "/command", b'{"command": "reset"}',
                                       {"Host": "example.org:80", "Content-Type": "application/json"}).status, 403)
 
+    def send(self, head):
+        """The status line that answers a request sent as raw bytes."""
+        with socket.create_connection(self.server.server_address[:2], timeout=5) as connection:
+            connection.sendall(head + b"\r\n\r\n")
+            return connection.makefile("rb").readline()
+
     def test_only_well_formed_commands_reach_the_headset(self):
         self.serve(scripted=True)
         self.assertEqual(self.post(b'{"command": "prediction_time", "seconds": 0.9}')[0], 400)
         self.assertEqual(self.post(b'{"command": "reset", "extra": 1}')[0], 400)
-        self.assertEqual(self.post(b'{"command": "reset"}', "text/plain")[0], 415)
+        status, reply = self.post(b'{"command": "reset"}', "text/plain")
+        self.assertEqual(status, 415)
+        self.assertIn("Content-Type: application/json", reply["error"])
         self.assertEqual(self.post(b" " * 2000)[0], 400)
+        # Lengths int() would take, or fail on, and a length given twice.
+        request = f"POST /command HTTP/1.1\r\nHost: 127.0.0.1:{self.server.server_address[1]}\r\n" \
+                  "Content-Type: application/json\r\n".encode()
+        for length in ("\u00b2".encode("latin-1"), "\u0661\u0662".encode(), "\uff11\uff12".encode(), b"+20", b"-1",
+                       b"2_0", b"0x14", b"9" * 5000, b"20\r\nContent-Length: 21"):
+            with self.subTest(length=length[:20]):
+                self.assertEqual(self.send(request + b"Content-Length: " + length)[:13], b"HTTP/1.0 400 ")
         self.assertEqual(self.request("POST", "/reset", b"{}").status, 404)
         self.assertEqual(self.post(b'{"command": "prediction_time", "seconds": 0.25}'), (200, {"ok": True}))
         self.assertEqual(self.post(b'{"command": "reset"}'), (200, {"ok": True}))

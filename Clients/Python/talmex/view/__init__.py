@@ -1,7 +1,6 @@
 """python3 -m talmex view: a live 3D view of the headset in the browser."""
 
 import argparse
-import ipaddress
 import socket
 import sys
 from typing import Optional, Tuple
@@ -9,15 +8,17 @@ from typing import Optional, Tuple
 from ..client import Client
 from ..print_reports import _address
 from .server import ViewServer
+from .guard import is_loopback, plain_number
 
 HELP = "serve a live 3D view of the headset's pose to a browser on this machine"
 DEFAULT_PORT = 20970
 
 
 def _port(text: str) -> int:
-    if not text.isdigit() or int(text) > 65535:
+    port = plain_number(text, 65535)
+    if port is None:
         raise argparse.ArgumentTypeError(f"not a port from 0 to 65535: {text}")
-    return int(text)
+    return port
 
 
 def add_arguments(parser: argparse.ArgumentParser) -> None:
@@ -28,7 +29,7 @@ def add_arguments(parser: argparse.ArgumentParser) -> None:
                         help="talk to an agent that runs already instead of starting one")
     parser.add_argument("--bind", metavar="ADDRESS", default="127.0.0.1",
                         help="the address to serve on (default: 127.0.0.1); the page is read-only on any"
-                             " other unless --control is given")
+                             " but a loopback one unless --control is given")
     parser.add_argument("--port", metavar="N", type=_port, default=DEFAULT_PORT,
                         help=f"the TCP port to serve on (default: {DEFAULT_PORT}; 0: any free one)")
     parser.add_argument("--control", action="store_true",
@@ -42,7 +43,7 @@ def _resolve(host: str) -> Optional[Tuple[str, bool]]:
         address = socket.getaddrinfo(host, None, type=socket.SOCK_STREAM)[0][4][0]
     except OSError:
         return None
-    return address, ipaddress.ip_address(address).is_loopback
+    return address, is_loopback(address)
 
 
 def run(args: argparse.Namespace) -> int:

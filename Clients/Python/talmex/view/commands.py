@@ -3,7 +3,6 @@ anything is done: {"command": "reset"}, {"command": "prediction_time",
 "seconds": 0.05}, ... Every command acts on sensor 0, the one the page shows."""
 
 import json
-import math
 from typing import Callable, Dict, Optional, Tuple
 
 from ..client import Client
@@ -20,8 +19,9 @@ def _enable(value) -> Optional[str]:
 
 
 def _seconds(value) -> Optional[str]:
-    # JSON's true would pass as a number in Python: refuse it by name.
-    if (isinstance(value, bool) or not isinstance(value, (int, float)) or not math.isfinite(value)
+    # JSON's true would pass as a number in Python: refuse it by name. The
+    # range compares any integer exactly, however long, and fails for NaN.
+    if (isinstance(value, bool) or not isinstance(value, (int, float))
             or not 0 <= value <= MAX_PREDICTION_SECONDS):
         return f"seconds must be a number from 0 to {MAX_PREDICTION_SECONDS}"
     return None

@@ -1,7 +1,6 @@
 """The view's web server: the page's files, the event stream of poses and
 the command endpoint, on the standard library's threading HTTP server."""
 
-import ipaddress
 import json
 import socket
 from http import HTTPStatus
@@ -13,6 +12,7 @@ from urllib.parse import urlsplit
 from ..client import Client
 from .broadcast import Broadcast
 from .commands import parse_command
+from .guard import plain_number, trusts_host
 from .pump import ClientPump
 
 _PAGE_FOLDER = Path(__file__).parent
@@ -44,12 +44,6 @@ class ViewServer(ThreadingHTTPServer):
             path: ((_PAGE_FOLDER / name).read_bytes(), content_type)
             for path, (name, content_type) in _PAGES.items()}
         super().__init__(address, _Handler)
-        # On loopback, only this machine's own names: a page of another site
-        # whose name the attacker points at 127.0.0.1 (DNS rebinding) is
-        # refused. A view bound elsewhere was exposed on purpose.
-        host, port = self.server_address[:2]
-        self.trusted_hosts = ({f"{name}:{port}" for name in ("localhost", "127.0.0.1", "[::1]", host)}
-                              if ipaddress.ip_address(host).is_loopback else None)
 
     @property
     def url(self) -> str:
@@ -73,8 +67,7 @@ class _Handler(BaseHTTPRequestHandler):
     timeout = 10
 
     def _is_trusted(self) -> bool:
-        trusted = self.server.trusted_hosts
-        if trusted is None or self.headers.get("Host", "") in trusted:
+        if trusts_host(*self.server.server_address[:2], self.headers.get("Host", "")):
             return True
         self._reply_json(HTTPStatus.FORBIDDEN, {"error": "this view answers to its own address only"})
         return False
@@ -102,18 +95,21 @@ class _Handler(BaseHTTPRequestHandler):
         elif self.headers.get_content_type() != "application/json":
             # Another site's page cannot send this type without the browser
             # asking first, which this server never allows.
-            self._reply_json(HTTPStatus.UNSUPPORTED_MEDIA_TYPE, {"error": "send application/json"})
+            self._reply_json(HTTPStatus.UNSUPPORTED_MEDIA_TYPE,
+                             {"error": "a command is sent with Content-Type: application/json"})
         else:
             self._command()
 
     def _command(self) -> None:
-        length = self.headers.get("Content-Length", "")
-        if not length.isdigit() or int(length) > MAX_COMMAND_BYTES:
+        lengths = self.headers.get_all("Content-Length", [])
+        length = plain_number(lengths[0].strip(" \t"), MAX_COMMAND_BYTES) if len(lengths) == 1 else None
+        if length is None:
             self.close_connection = True
             self._reply_json(HTTPStatus.BAD_REQUEST,
-                             {"error": f"a command is a JSON body of at most {MAX_COMMAND_BYTES} bytes"})
+                             {"error": f"a command is a JSON body of at most {MAX_COMMAND_BYTES} bytes,"
+                                       " its Content-Length given once in digits 0 to 9"})
             return
-        action, error = parse_command(self.rfile.read(int(length)))
+        action, error = parse_command(self.rfile.read(length))
         if action is None:
             self._reply_json(HTTPStatus.BAD_REQUEST, {"error": error})
             return
