@@ -20,7 +20,9 @@ namespace Talmex {
 // what it copied. If the source gains or changes an entry while it is
 // copied, the move fails and the source stays whole; if that happens while
 // the source is being removed, the move fails and each side keeps its part,
-// so no entry is lost.
+// so no entry is lost. On a file system with neither a rename that refuses
+// an existing destination nor hard links, Move checks the destination and
+// then renames, so an item made at the destination in between is replaced.
 class File {
 public:
     File() = delete;

@@ -24,20 +24,34 @@
 
 #include <gtest/gtest.h>
 
-// The no-replace rename as this test program links it: a test can make it
-// fail as it does where the file system or the kernel does not offer it.
+// The no-replace rename and the hard link as this test program links them: a
+// test can make them fail as they do where the file system or the kernel does
+// not offer them.
 namespace {
 int _renameFailure = 0;
+int _linkFailure = 0;
+
+int _Fail(int error)
+{
+    errno = error;
+    return -1;
+}
 } // namespace
 
 extern "C" int renameat2(int fromDirectory, const char* from, int toDirectory, const char* to,
                          unsigned int flags) noexcept
 {
-    if (_renameFailure != 0) {
-        errno = _renameFailure;
-        return -1;
-    }
-    return static_cast<int>(syscall(SYS_renameat2, fromDirectory, from, toDirectory, to, flags));
+    return _renameFailure != 0 ? _Fail(_renameFailure)
+                               : static_cast<int>(syscall(SYS_renameat2, fromDirectory, from,
+                                                          toDirectory, to, flags));
+}
+
+extern "C" int linkat(int fromDirectory, const char* from, int toDirectory, const char* to,
+                      int flags) noexcept
+{
+    return _linkFailure != 0 ? _Fail(_linkFailure)
+                             : static_cast<int>(syscall(SYS_linkat, fromDirectory, from,
+                                                        toDirectory, to, flags));
 }
 
 namespace {
@@ -188,29 +202,40 @@ TEST_F(FileTest, MissingSourceFailsAndCreatesNothing)
 }
 
 // Without the no-replace rename, a file takes its new name as a hard link,
-// which never replaces anything; a directory has no such way and stays.
-TEST_F(FileTest, MoveWithoutTheNoReplaceRenameNeverOverwrites)
+// which never replaces anything. Where there are no hard links either, and
+// for a directory, which has none, the destination is checked, then renamed.
+TEST_F(FileTest, MoveWithoutTheNoReplaceRenameLeavesTakenDestinations)
 {
     const std::string source = PathOf("source");
     const std::string taken = PathOf("taken");
     const std::string tree = PathOf("tree");
     WriteFile(taken, "old");
-    std::filesystem::create_directory(tree);
-    for (const int failure : {EINVAL, ENOSYS}) {
-        WriteFile(source, "new");
-        _renameFailure = failure;
-        const bool isMovedOntoTaken = File::Move(source, taken);
-        const bool isMoved = File::Move(source, PathOf("moved"));
-        const bool isTreeMoved = File::Move(tree, PathOf("tree-moved"));
-        _renameFailure = 0;
-        EXPECT_FALSE(isMovedOntoTaken) << failure;
-        EXPECT_EQ(ReadFile(taken), "old") << failure;
-        EXPECT_TRUE(isMoved) << failure;
-        EXPECT_FALSE(File::Exists(source)) << failure;
-        EXPECT_EQ(ReadFile(PathOf("moved")), "new") << failure;
-        EXPECT_FALSE(isTreeMoved) << failure;
-        EXPECT_TRUE(std::filesystem::is_directory(tree)) << failure;
-        std::filesystem::remove(PathOf("moved"));
+    for (const int renameFailure : {EINVAL, ENOSYS}) {
+        for (const int linkFailure : {0, EPERM, EOPNOTSUPP}) {
+            const std::string label =
+                std::to_string(renameFailure) + " " + std::to_string(linkFailure);
+            WriteFile(source, "new");
+            MakeTree(tree, 1);
+            _renameFailure = renameFailure;
+            _linkFailure = linkFailure;
+            const bool isMovedOntoTaken = File::Move(source, taken);
+            const bool isTreeMovedOntoTaken = File::Move(tree, taken);
+            const bool isMoved = File::Move(source, PathOf("moved"));
+            const bool isTreeMoved = File::Move(tree, PathOf("tree-moved"));
+            _renameFailure = 0;
+            _linkFailure = 0;
+            EXPECT_FALSE(isMovedOntoTaken) << label;
+            EXPECT_FALSE(isTreeMovedOntoTaken) << label;
+            EXPECT_EQ(ReadFile(taken), "old") << label;
+            EXPECT_TRUE(isMoved) << label;
+            EXPECT_FALSE(File::Exists(source)) << label;
+            EXPECT_EQ(ReadFile(PathOf("moved")), "new") << label;
+            EXPECT_TRUE(isTreeMoved) << label;
+            EXPECT_FALSE(File::Exists(tree)) << label;
+            EXPECT_EQ(ReadFile(PathOf("tree-moved/0")), "0") << label;
+            std::filesystem::remove(PathOf("moved"));
+            std::filesystem::remove_all(PathOf("tree-moved"));
+        }
     }
 }
 

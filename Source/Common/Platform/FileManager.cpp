@@ -295,9 +295,7 @@ int _Rename(const std::string& from, const std::string& to)
 }
 
 // A hard link takes the new name only if it is free, in one step, so a file
-// or a link moves without the no-replace rename. A directory has no such
-// way: testing the destination before a plain rename would let an item made
-// in between be replaced, so it is not moved.
+// or a link moves without the no-replace rename.
 int _MoveByLink(const std::string& from, const std::string& to)
 {
     if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) != 0) {
@@ -310,6 +308,22 @@ int _MoveByLink(const std::string& from, const std::string& to)
     const int error = errno;
     unlink(to.c_str());
     return error;
+}
+
+// With neither the no-replace rename nor a hard link, as for a directory
+// there, the destination is checked, then the item renamed. An item made at
+// the destination in between is replaced: this is a race that only such a
+// file system leaves open. A directory replaces only an empty directory.
+int _MoveAfterCheck(const std::string& from, const std::string& to)
+{
+    struct stat status {};
+    if (fstatat(AT_FDCWD, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        return EEXIST;
+    }
+    if (errno != ENOENT) {
+        return errno;
+    }
+    return renameat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str()) == 0 ? 0 : errno;
 }
 
 // To another file system: copy, then remove from the source only what was
@@ -371,6 +385,10 @@ bool MoveItemAtPath(const std::string& from, const std::string& to)
         if (error == EINVAL || error == ENOSYS) {
             // A file system or kernel without the no-replace rename.
             error = _MoveByLink(from, to);
+            if (error == EPERM || error == EOPNOTSUPP) {
+                // Nor hard links, or a directory, which has none.
+                error = _MoveAfterCheck(from, to);
+            }
         }
         return error == EXDEV ? _MoveAcross(from, to) : error == 0;
     });

@@ -18,12 +18,14 @@ bool FileExistsAtPath(const std::string& path);
 // anything but a directory (a link to one included).
 bool RemoveItemAtPath(const std::string& path);
 // Renames within a file system. Where it has no rename that refuses an
-// existing destination, a file or a link moves by a hard link, and a
-// directory not at all. To another file system it copies, then removes from
-// the source only what was copied; a copy that fails, or that the source
-// outgrew meanwhile, is taken back and the source kept whole. An entry added
-// while the source is being removed stays there, and the move fails with
-// both sides kept.
+// existing destination, a file or a link moves by a hard link; where it has
+// no hard links either, and for a directory there, the destination is
+// checked and then the item renamed, so an item made at the destination in
+// between is replaced (a directory replaces only an empty directory). To
+// another file system it copies, then removes from the source only what was
+// copied; a copy that fails, or that the source outgrew meanwhile, is taken
+// back and the source kept whole. An entry added while the source is being
+// removed stays there, and the move fails with both sides kept.
 bool MoveItemAtPath(const std::string& from, const std::string& to);
 // Copies a file, a link, or a directory with everything in it into a new
 // item made in one step, then filled through open directories, so a link
