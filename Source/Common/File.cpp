@@ -1,8 +1,8 @@
 #include "Common/File.h"
 
 #include "Common/Platform/ParentDirectory.h"
+#include "Common/Platform/WriteAll.h"
 
-#include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <string>
@@ -66,22 +66,6 @@ int _CreateBeside(int directory, const std::string& name, std::string& temporary
     return descriptor;
 }
 
-bool _WriteAll(int descriptor, const unsigned char* bytes, size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = write(descriptor, bytes, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 // Writes the body to a new file in directory and gives it name.
 bool _Replace(int directory, const std::string& name, const unsigned char* bytes, size_t size)
 {
@@ -92,7 +76,7 @@ bool _Replace(int directory, const std::string& name, const unsigned char* bytes
     }
     // Synced before the rename, so that a crash cannot leave the new name on
     // a file whose bytes never reached the disk.
-    const bool isWritten = _WriteAll(descriptor, bytes, size) && fsync(descriptor) == 0;
+    const bool isWritten = Platform::WriteAll(descriptor, bytes, size) && fsync(descriptor) == 0;
     const bool isClosed = close(descriptor) == 0;
     if (isWritten && isClosed &&
         renameat(directory, temporaryName.c_str(), directory, name.c_str()) == 0) {

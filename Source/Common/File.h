@@ -11,9 +11,18 @@ namespace Talmex {
 // false: a path that is missing, not UTF-8 or holds a zero byte, an
 // unwritable place, or an existing destination (which Move and Copy leave
 // untouched). Directories are deleted, moved and copied with their contents;
-// links are deleted, moved and copied as links, never followed. Delete
-// refuses a path whose last part is "." or "..", or a link to a directory
-// written with a trailing separator.
+// links are deleted, moved and copied as links, never followed, not even one
+// put at the destination while Copy or Move runs. Delete refuses a path whose
+// last part is "." or "..", or a link to a directory written with a trailing
+// separator. A Copy or Move that fails part-way takes back what it copied.
+//
+// A Move to another file system copies, then removes from the source only
+// what it copied. If the source gains or changes an entry while it is
+// copied, the move fails and the source stays whole; if that happens while
+// the source is being removed, the move fails and each side keeps its part,
+// so no entry is lost. On a file system with neither a rename that refuses
+// an existing destination nor hard links, Move checks the destination and
+// then renames, so an item made at the destination in between is replaced.
 class File {
 public:
     File() = delete;

@@ -19,11 +19,13 @@ inline uint32_t GetTimeMilliseconds()
 }
 
 // Milliseconds from an arbitrary origin, modulo 2^32, on a clock that steps
-// of the wall clock do not move: for measuring intervals.
+// of the wall clock do not move: for measuring intervals. It counts the time
+// the machine spends suspended, as the wall clock does, so that a channel
+// ages across a suspend.
 inline uint32_t GetMonotonicMilliseconds()
 {
     timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
+    clock_gettime(CLOCK_BOOTTIME, &now);
     return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
                                  static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
