@@ -240,7 +240,8 @@ void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
 {
     // One byte more than a report, so that a longer datagram shows as such.
     unsigned char datagram[Protocol::ReportLayout::kSize + 1];
-    for (size_t reports = 0; reports < maxReports;) {
+    for (size_t datagrams = 0, reports = 0; reports < maxReports && datagrams < kDatagramsPerPoll;
+         ++datagrams) {
         Clock::time_point received;
         const ssize_t size = _ReceiveStamped(_socket, datagram, sizeof datagram, received);
         if (size < 0) {

@@ -64,11 +64,17 @@ public:
     void FeedLatencyTester();
 
     static constexpr size_t kAllReports = SIZE_MAX;
+    // The most datagrams one Poll reads, so that a flood cannot hold it up
+    // nor keep the requests that are due from going out. A default receive
+    // buffer holds about 170 reports (a third of a second of them) or 256
+    // of the smallest datagrams: one call drains it.
+    static constexpr size_t kDatagramsPerPoll = 256;
 
-    // Handles the datagrams that have arrived and sends what is due; true
-    // when a new report updated the state. By default the state is the newest
-    // report; a host that wants every report takes them one at a time
-    // (maxReports 1), and the others wait for the next call.
+    // Handles the datagrams that have arrived, at most kDatagramsPerPoll,
+    // and sends what is due; true when a new report updated the state. By
+    // default the state is the newest report; a host that wants every report
+    // takes them one at a time (maxReports 1), and the others wait for the
+    // next call.
     bool Poll(HeadsetState& state, size_t maxReports = kAllReports);
     // Polls until a new report arrives or the time is up.
     bool Wait(HeadsetState& state, std::chrono::milliseconds timeout,

@@ -51,6 +51,11 @@ class Client:
     ANSWER_TIME = 0.5
     KEEP_ALIVE_INTERVAL = 0.1
     RETRY_INTERVAL = 0.02
+    # The most datagrams one poll reads, so that a flood cannot hold it up
+    # nor keep the requests that are due from going out. A default receive
+    # buffer holds about 170 reports (a third of a second of them) or 256 of
+    # the smallest datagrams: one call drains it.
+    DATAGRAMS_PER_POLL = 256
     _BIND_TIME = 1.0
     _BIND_POLL = 0.005
     _RATE_WINDOW = 1.0
@@ -157,10 +162,10 @@ class Client:
         self._send(time.monotonic())
 
     def poll(self, max_reports: Optional[int] = None) -> Optional[Report]:
-        """Handles the datagrams that have arrived and sends what is due; the
-        newest report when one arrived, else None. A host that wants every
-        report takes them one at a time (max_reports 1); the others wait for
-        the next call."""
+        """Handles the datagrams that have arrived, at most DATAGRAMS_PER_POLL,
+        and sends what is due; the newest report when one arrived, else None.
+        A host that wants every report takes them one at a time (max_reports
+        1); the others wait for the next call."""
         if not self._socket:
             return None
         now = time.monotonic()
@@ -222,7 +227,9 @@ class Client:
     def _receive(self, now: float, max_reports: Optional[int]) -> Optional[Report]:
         newest = None
         reports = 0
-        while max_reports is None or reports < max_reports:
+        for _ in range(self.DATAGRAMS_PER_POLL):
+            if max_reports is not None and reports >= max_reports:
+                break
             try:
                 # One byte more than a report, so that a longer datagram shows as such.
                 datagram = self._socket.recv(REPORT_SIZE + 1)

@@ -1,3 +1,4 @@
+import os
 import socket
 import time
 import unittest
@@ -77,6 +78,21 @@ class ClientTest(unittest.TestCase):
         while not condition() and time.monotonic() < deadline:
             self.client.wait(0.01)
         return condition()
+
+    def test_one_poll_reads_a_bounded_batch_and_still_sends_what_is_due(self):
+        # Room for more than one batch of the smallest datagrams.
+        with socket.socket(fileno=os.dup(self.client.fileno())) as shared:
+            shared.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 20)
+        flood = Client.DATAGRAMS_PER_POLL + 100
+        for _ in range(flood):
+            self.agent.sendto(b"TLX0", self.client_address)
+        time.sleep(Client.KEEP_ALIVE_INTERVAL)
+        sent = self.client.counters.requests_sent
+        self.assertIsNone(self.client.poll())
+        self.assertEqual(self.client.counters.reports_rejected, Client.DATAGRAMS_PER_POLL)
+        self.assertEqual(self.client.counters.requests_sent, sent + 1)
+        self.client.poll()
+        self.assertEqual(self.client.counters.reports_rejected, flood)
 
     def test_resends_a_wish_until_confirmed_and_reapplies_it_in_a_new_session(self):
         self.client.set_prediction_time(0, 0.5)
