@@ -21,7 +21,6 @@ using Talmex::Client::Status;
 
 struct Handle {
     Client client;
-    std::string error;
 };
 
 // Handles are numbers that are never reused, so that a destroyed handle is
@@ -222,14 +221,13 @@ talmex_error _Request(talmex_client* client, int sensor, Call call)
     });
 }
 
-talmex_error _Started(Handle& handle, bool started)
+talmex_error _Started(const Client& client, bool started)
 {
     if (started) {
         return TALMEX_OK;
     }
-    handle.error = handle.client.LastError();
-    return handle.client.GetStatus() == Status::kAgentExited ? TALMEX_ERROR_AGENT_EXITED
-                                                             : TALMEX_ERROR_NOT_STARTED;
+    return client.GetStatus() == Status::kAgentExited ? TALMEX_ERROR_AGENT_EXITED
+                                                      : TALMEX_ERROR_NOT_STARTED;
 }
 
 } // namespace
@@ -257,8 +255,8 @@ talmex_error talmex_destroy(talmex_client* client)
 talmex_error talmex_spawn(talmex_client* client, const char* agentPath)
 {
     return _WithHandle(client, [&](Handle& handle) {
-        return _Started(handle, agentPath == nullptr ? handle.client.Spawn()
-                                                     : handle.client.Spawn(agentPath));
+        return _Started(handle.client, agentPath == nullptr ? handle.client.Spawn()
+                                                            : handle.client.Spawn(agentPath));
     });
 }
 
@@ -268,7 +266,7 @@ talmex_error talmex_attach(talmex_client* client, const char* host, uint16_t por
         if (host == nullptr) {
             return TALMEX_ERROR_INVALID_ARGUMENT;
         }
-        return _Started(handle, handle.client.Attach(host, port));
+        return _Started(handle.client, handle.client.Attach(host, port));
     });
 }
 
@@ -344,7 +342,7 @@ talmex_error talmex_last_error(talmex_client* client, char* text, size_t size)
         if (text == nullptr || size == 0) {
             return TALMEX_ERROR_INVALID_ARGUMENT;
         }
-        const std::string& error = handle.error.empty() ? handle.client.LastError() : handle.error;
+        const std::string& error = handle.client.LastError();
         const size_t length = std::min(error.size(), size - 1);
         std::memcpy(text, error.data(), length);
         text[length] = '\0';

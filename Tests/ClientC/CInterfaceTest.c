@@ -47,6 +47,19 @@ static void check_bad_handles(void)
     CHECK(strcmp(talmex_error_text(TALMEX_ERROR_INVALID_HANDLE), "null, destroyed or unknown handle") == 0);
 }
 
+/* A failure is forgotten once a later attach succeeds. */
+static void check_last_error_is_current(void)
+{
+    talmex_client* client = NULL;
+    char text[256];
+    CHECK(talmex_create(&client) == TALMEX_OK);
+    CHECK(talmex_spawn(client, "/nonexistent/talmex-agent") == TALMEX_ERROR_NOT_STARTED);
+    CHECK(talmex_last_error(client, text, sizeof text) == TALMEX_OK && text[0] != '\0');
+    CHECK(talmex_attach(client, "127.0.0.1", 9) == TALMEX_OK);
+    CHECK(talmex_last_error(client, text, sizeof text) == TALMEX_OK && strcmp(text, "") == 0);
+    CHECK(talmex_destroy(client) == TALMEX_OK);
+}
+
 static int read_file(const char* path, char* text, size_t size)
 {
     FILE* file = fopen(path, "r");
@@ -81,6 +94,7 @@ int main(int argc, char** argv)
         return 2;
     }
     check_bad_handles();
+    check_last_error_is_current();
     {
         FILE* emptied = fopen(argv[2], "w"); /* the plug-in appends: start from nothing */
         CHECK(emptied != NULL);

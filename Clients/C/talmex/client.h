@@ -150,7 +150,8 @@ TALMEX_API talmex_error talmex_poll(talmex_client* client, talmex_state* state);
 TALMEX_API talmex_error talmex_wait(talmex_client* client, talmex_state* state, int timeout_ms);
 
 TALMEX_API talmex_error talmex_get_counters(talmex_client* client, talmex_counters* counters);
-/* The last failure in words, cut to fit and always terminated. */
+/* The last failure since the last successful spawn or attach, in words
+ * (empty when none), cut to fit and always terminated. */
 TALMEX_API talmex_error talmex_last_error(talmex_client* client, char* text, size_t size);
 
 TALMEX_API const char* talmex_error_text(talmex_error error);

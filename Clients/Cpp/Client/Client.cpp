@@ -140,6 +140,7 @@ bool Client::_Connect(uint32_t address, uint16_t port)
     }
     _port = port;
     _status = Status::kConnecting;
+    _error.clear();
     _counters = Counters();
     _session.Reset();
     const Clock::time_point now = Clock::now();

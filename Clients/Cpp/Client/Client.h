@@ -96,7 +96,7 @@ public:
     uint16_t Port() const { return _port; }
     // The agent this client started, if any.
     const AgentProcess& Agent() const { return _agent; }
-    // What went wrong last, in words.
+    // What went wrong since the last successful Spawn or Attach, in words.
     const std::string& LastError() const { return _error; }
     // The socket, for a host that waits in its own poll loop.
     int Descriptor() const { return _socket; }

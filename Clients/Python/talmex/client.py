@@ -119,6 +119,7 @@ class Client:
             return self._fail(Status.FAILED, f"cannot open a socket to the agent: {failure.strerror}")
         self._port = port
         self._status = Status.CONNECTING
+        self._error = ""
         self._counters = Counters()
         self._session.reset()
         self._state = None
@@ -217,7 +218,7 @@ class Client:
 
     @property
     def last_error(self) -> str:
-        """What went wrong last, in words."""
+        """What went wrong since the last successful spawn or attach, in words."""
         return self._error
 
     def fileno(self) -> int:

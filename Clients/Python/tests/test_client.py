@@ -124,6 +124,9 @@ class ClientTest(unittest.TestCase):
         self.agent.close()
         self.assertTrue(self.poll_until(lambda: self.client.status is Status.NOT_ANSWERING, timeout=1.0))
         self.assertEqual(self.client.last_error, "nothing listens on the agent's port")
+        # Attached again, the client has nothing gone wrong to tell.
+        self.assertTrue(self.client.attach("127.0.0.1", self.client.port))
+        self.assertEqual(self.client.last_error, "")
 
 
 if __name__ == "__main__":
