@@ -9,7 +9,8 @@
  * before the call; a size the library does not know is refused with
  * TALMEX_ERROR_STRUCT_SIZE. Calls on one handle from several threads take
  * turns; talmex_destroy from another thread ends a talmex_wait on the same
- * handle within about 20 ms, which then gives TALMEX_ERROR_INVALID_HANDLE. */
+ * handle within about 20 ms, which then gives TALMEX_ERROR_INVALID_HANDLE.
+ * The library leaves the host's signal dispositions alone. */
 #ifndef TALMEX_CLIENT_H
 #define TALMEX_CLIENT_H
 

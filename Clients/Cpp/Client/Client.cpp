@@ -294,7 +294,7 @@ void Client::_Send(Clock::time_point now)
     _request.wishes = _wishes.Current();
     _stream.Clear();
     Protocol::WriteRequest(_request, _writer, _stream);
-    send(_socket, _stream.Data(), _stream.Size(), MSG_DONTWAIT);
+    send(_socket, _stream.Data(), _stream.Size(), MSG_DONTWAIT | MSG_NOSIGNAL);
     ++_counters.requestsSent;
     _wishes.Sent(_sequence);
     _lastSent = now;
