@@ -6,6 +6,7 @@
 #include "Client/Client.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -19,16 +20,20 @@ using Talmex::Client::Client;
 using Talmex::Client::HeadsetState;
 using Talmex::Client::Status;
 
+// Calls on one handle take turns. A call holds the handle until it returns,
+// so that talmex_destroy in another thread never frees it under the call:
+// destroying marks it closing, which ends a wait within one slice.
 struct Handle {
+    std::mutex use;
+    std::atomic<bool> closing{false};
     Client client;
-    std::string error;
 };
 
 // Handles are numbers that are never reused, so that a destroyed handle is
 // recognised as such instead of reaching freed memory.
 class HandleTable {
 public:
-    talmex_client* Add(std::unique_ptr<Handle> handle)
+    talmex_client* Add(std::shared_ptr<Handle> handle)
     {
         std::lock_guard<std::mutex> lock(_mutex);
         const uintptr_t id = ++_lastId;
@@ -36,21 +41,21 @@ public:
         return reinterpret_cast<talmex_client*>(id);
     }
 
-    Handle* Find(talmex_client* client)
+    std::shared_ptr<Handle> Find(talmex_client* client)
     {
         std::lock_guard<std::mutex> lock(_mutex);
         const auto found = _handles.find(reinterpret_cast<uintptr_t>(client));
-        return found == _handles.end() ? nullptr : found->second.get();
+        return found == _handles.end() ? nullptr : found->second;
     }
 
-    std::unique_ptr<Handle> Remove(talmex_client* client)
+    std::shared_ptr<Handle> Remove(talmex_client* client)
     {
         std::lock_guard<std::mutex> lock(_mutex);
         const auto found = _handles.find(reinterpret_cast<uintptr_t>(client));
         if (found == _handles.end()) {
             return nullptr;
         }
-        std::unique_ptr<Handle> handle = std::move(found->second);
+        std::shared_ptr<Handle> handle = std::move(found->second);
         _handles.erase(found);
         return handle;
     }
@@ -58,7 +63,7 @@ public:
 private:
     std::mutex _mutex;
     uintptr_t _lastId = 0;
-    std::map<uintptr_t, std::unique_ptr<Handle>> _handles;
+    std::map<uintptr_t, std::shared_ptr<Handle>> _handles;
 };
 
 HandleTable& _Handles()
@@ -83,8 +88,12 @@ template <class Call>
 talmex_error _WithHandle(talmex_client* client, Call call) noexcept
 {
     return _Guarded([&]() {
-        Handle* handle = _Handles().Find(client);
-        return handle == nullptr ? TALMEX_ERROR_INVALID_HANDLE : call(*handle);
+        const std::shared_ptr<Handle> handle = _Handles().Find(client);
+        if (handle == nullptr) {
+            return TALMEX_ERROR_INVALID_HANDLE;
+        }
+        std::lock_guard<std::mutex> turn(handle->use);
+        return handle->closing ? TALMEX_ERROR_INVALID_HANDLE : call(*handle);
     });
 }
 
@@ -185,6 +194,27 @@ talmex_error _CheckSize(const Structure* structure)
     return structure->size == sizeof(Structure) ? TALMEX_OK : TALMEX_ERROR_STRUCT_SIZE;
 }
 
+// Waits in slices of the client's retry interval, so that a handle
+// destroyed meanwhile ends the wait soon.
+bool _Wait(Handle& handle, HeadsetState& report, std::chrono::milliseconds timeout)
+{
+    using Clock = Client::Clock;
+    const Clock::time_point deadline = Clock::now() + timeout;
+    for (;;) {
+        const Clock::time_point start = Clock::now();
+        const auto slice = std::chrono::ceil<std::chrono::milliseconds>(
+            std::min<Clock::duration>(deadline - start, Client::kRetryInterval));
+        if (handle.client.Wait(report, slice)) {
+            return true;
+        }
+        // Back before its time, the client has nothing to wait for.
+        const Clock::time_point now = Clock::now();
+        if (handle.closing || now >= deadline || now < start + slice) {
+            return false;
+        }
+    }
+}
+
 // Polls, or waits when a time is given, and fills the state on a report.
 talmex_error _Receive(talmex_client* client, talmex_state* state, int timeoutMilliseconds)
 {
@@ -196,7 +226,10 @@ talmex_error _Receive(talmex_client* client, talmex_state* state, int timeoutMil
         const bool received =
             timeoutMilliseconds < 0
                 ? handle.client.Poll(report)
-                : handle.client.Wait(report, std::chrono::milliseconds(timeoutMilliseconds));
+                : _Wait(handle, report, std::chrono::milliseconds(timeoutMilliseconds));
+        if (handle.closing) {
+            return TALMEX_ERROR_INVALID_HANDLE;
+        }
         if (!received) {
             return _NoReport(handle.client);
         }
@@ -222,14 +255,13 @@ talmex_error _Request(talmex_client* client, int sensor, Call call)
     });
 }
 
-talmex_error _Started(Handle& handle, bool started)
+talmex_error _Started(const Client& client, bool started)
 {
     if (started) {
         return TALMEX_OK;
     }
-    handle.error = handle.client.LastError();
-    return handle.client.GetStatus() == Status::kAgentExited ? TALMEX_ERROR_AGENT_EXITED
-                                                             : TALMEX_ERROR_NOT_STARTED;
+    return client.GetStatus() == Status::kAgentExited ? TALMEX_ERROR_AGENT_EXITED
+                                                      : TALMEX_ERROR_NOT_STARTED;
 }
 
 } // namespace
@@ -242,7 +274,7 @@ talmex_error talmex_create(talmex_client** client)
         if (client == nullptr) {
             return TALMEX_ERROR_INVALID_ARGUMENT;
         }
-        *client = _Handles().Add(std::make_unique<Handle>());
+        *client = _Handles().Add(std::make_shared<Handle>());
         return TALMEX_OK;
     });
 }
@@ -250,15 +282,24 @@ talmex_error talmex_create(talmex_client** client)
 talmex_error talmex_destroy(talmex_client* client)
 {
     return _Guarded([&]() {
-        return _Handles().Remove(client) ? TALMEX_OK : TALMEX_ERROR_INVALID_HANDLE;
+        const std::shared_ptr<Handle> handle = _Handles().Remove(client);
+        if (handle == nullptr) {
+            return TALMEX_ERROR_INVALID_HANDLE;
+        }
+        // A call in another thread ends within a slice and lets go; the
+        // agent stops here, before destroy returns.
+        handle->closing = true;
+        std::lock_guard<std::mutex> turn(handle->use);
+        handle->client.Stop();
+        return TALMEX_OK;
     });
 }
 
 talmex_error talmex_spawn(talmex_client* client, const char* agentPath)
 {
     return _WithHandle(client, [&](Handle& handle) {
-        return _Started(handle, agentPath == nullptr ? handle.client.Spawn()
-                                                     : handle.client.Spawn(agentPath));
+        return _Started(handle.client, agentPath == nullptr ? handle.client.Spawn()
+                                                            : handle.client.Spawn(agentPath));
     });
 }
 
@@ -268,7 +309,7 @@ talmex_error talmex_attach(talmex_client* client, const char* host, uint16_t por
         if (host == nullptr) {
             return TALMEX_ERROR_INVALID_ARGUMENT;
         }
-        return _Started(handle, handle.client.Attach(host, port));
+        return _Started(handle.client, handle.client.Attach(host, port));
     });
 }
 
@@ -344,7 +385,7 @@ talmex_error talmex_last_error(talmex_client* client, char* text, size_t size)
         if (text == nullptr || size == 0) {
             return TALMEX_ERROR_INVALID_ARGUMENT;
         }
-        const std::string& error = handle.error.empty() ? handle.client.LastError() : handle.error;
+        const std::string& error = handle.client.LastError();
         const size_t length = std::min(error.size(), size - 1);
         std::memcpy(text, error.data(), length);
         text[length] = '\0';
@@ -352,7 +393,7 @@ talmex_error talmex_last_error(talmex_client* client, char* text, size_t size)
     });
 }
 
-const char* talmex_error_text(talmex_error error)
+const char* talmex_error_text(int error)
 {
     switch (error) {
     case TALMEX_OK:
@@ -381,8 +422,10 @@ const char* talmex_error_text(talmex_error error)
     return "unknown error";
 }
 
-const char* talmex_status_text(talmex_status status)
+const char* talmex_status_text(int status)
 {
+    // Status has an int beneath it, so every value converts; unknown ones
+    // are described as such.
     return Talmex::Client::Describe(static_cast<Status>(status));
 }
 

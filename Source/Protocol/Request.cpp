@@ -43,15 +43,5 @@ void WriteRequest(const Request& request, BlockWriter& writer, Stream& stream)
     writer.Emit(stream);
 }
 
-bool ReadRequest(Stream& stream, BlockReader& reader, Request& request)
-{
-    request.header = ReadRequestHeader(stream);
-    if (!reader.Read(stream)) {
-        return false;
-    }
-    request.wishes = ReadWishes(reader);
-    return true;
-}
-
 } // namespace Protocol
 } // namespace Talmex

@@ -37,21 +37,14 @@ struct Request {
     Wishes wishes;
 };
 
-// A request with both sensor records: 9 integers, 2 floats and 5 bytes.
-constexpr size_t kFullRequestSize = kHeaderSize + BlockSize({9, 2, 5});
-
 // Reads the wishes from a decoded block in the layout's order. Values the
 // block leaves out read as 0; only min(sensor count, kSensorCount) sensor
-// records are read, the others stay zero.
+// records are read, the others stay zero. The agent checks a request's
+// header (ReadRequestHeader) before it decodes the block and reads these.
 Wishes ReadWishes(BlockReader& reader);
 
 // Appends a whole request: the header and a block with every sensor record.
 void WriteRequest(const Request& request, BlockWriter& writer, Stream& stream);
-
-// Decodes a request from the stream's read position as the agent does: the
-// header words (missing ones read as 0), then the block. False when the
-// block's arrays run past the end of the datagram.
-bool ReadRequest(Stream& stream, BlockReader& reader, Request& request);
 
 } // namespace Protocol
 } // namespace Talmex

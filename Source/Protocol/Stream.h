@@ -25,6 +25,8 @@ public:
 
     const unsigned char* Data() const { return _data.data(); }
     size_t Size() const { return _data.size(); }
+    // Where the next read starts: how much of the datagram the reads below
+    // have taken, for a reader that looks at what follows a block.
     uint32_t Position() const { return _position; }
 
     // The next little-endian word, or 0 when fewer than four bytes remain; a

@@ -4,6 +4,8 @@
  * Usage: talmex_c_interface_test AGENT COMMAND-LOG */
 #include <talmex/client.h>
 
+#include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
@@ -45,6 +47,50 @@ static void check_bad_handles(void)
     CHECK(talmex_destroy(client) == TALMEX_ERROR_INVALID_HANDLE);
     CHECK(talmex_feed_latency_tester(client) == TALMEX_ERROR_INVALID_HANDLE);
     CHECK(strcmp(talmex_error_text(TALMEX_ERROR_INVALID_HANDLE), "null, destroyed or unknown handle") == 0);
+    CHECK(strcmp(talmex_error_text(42), "unknown error") == 0);
+    CHECK(strcmp(talmex_status_text(-1), "unknown") == 0);
+}
+
+/* A failure is forgotten once a later attach succeeds. */
+static void check_last_error_is_current(void)
+{
+    talmex_client* client = NULL;
+    char text[256];
+    CHECK(talmex_create(&client) == TALMEX_OK);
+    CHECK(talmex_spawn(client, "/nonexistent/talmex-agent") == TALMEX_ERROR_NOT_STARTED);
+    CHECK(talmex_last_error(client, text, sizeof text) == TALMEX_OK && text[0] != '\0');
+    CHECK(talmex_attach(client, "127.0.0.1", 9) == TALMEX_OK);
+    CHECK(talmex_last_error(client, text, sizeof text) == TALMEX_OK && strcmp(text, "") == 0);
+    CHECK(talmex_destroy(client) == TALMEX_OK);
+}
+
+struct waiter {
+    talmex_client* client;
+    talmex_error result;
+};
+
+static void* wait_long(void* argument)
+{
+    struct waiter* waiter = argument;
+    talmex_state state;
+    state.size = sizeof state;
+    waiter->result = talmex_wait(waiter->client, &state, 5000);
+    return NULL;
+}
+
+/* Destroyed while another thread waits on it, the handle wakes the waiter. */
+static void check_destroy_while_waiting(void)
+{
+    struct waiter waiter;
+    pthread_t thread;
+    const struct timespec pause = {0, 50000000};
+    CHECK(talmex_create(&waiter.client) == TALMEX_OK);
+    CHECK(talmex_attach(waiter.client, "127.0.0.1", 9) == TALMEX_OK); /* nothing answers there */
+    CHECK(pthread_create(&thread, NULL, wait_long, &waiter) == 0);
+    nanosleep(&pause, NULL);
+    CHECK(talmex_destroy(waiter.client) == TALMEX_OK);
+    pthread_join(thread, NULL);
+    CHECK(waiter.result == TALMEX_ERROR_INVALID_HANDLE);
 }
 
 static int read_file(const char* path, char* text, size_t size)
@@ -81,6 +127,9 @@ int main(int argc, char** argv)
         return 2;
     }
     check_bad_handles();
+    check_last_error_is_current();
+    check_destroy_while_waiting();
+    signal(SIGPIPE, SIG_DFL); /* as a host has it, whatever started this test */
     {
         FILE* emptied = fopen(argv[2], "w"); /* the plug-in appends: start from nothing */
         CHECK(emptied != NULL);
@@ -91,6 +140,7 @@ int main(int argc, char** argv)
 
     CHECK(talmex_create(&client) == TALMEX_OK);
     CHECK(talmex_spawn(client, argv[1]) == TALMEX_OK);
+    CHECK(signal(SIGPIPE, SIG_DFL) == SIG_DFL); /* the host's own, untouched */
     state.size = sizeof state;
     for (start = now_seconds(); states < 50 && now_seconds() - start < 5; ) {
         if (talmex_wait(client, &state, 100) == TALMEX_OK) {

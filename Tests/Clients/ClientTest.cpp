@@ -5,9 +5,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -185,6 +188,29 @@ TEST_F(ClientTest, NewSessionAfterExpiryReappliesTheSettings)
         << CommandLog();
     EXPECT_EQ(_client.GetCounters().sessions, 2u);
     EXPECT_EQ(_client.GetStatus(), Status::kServing);
+}
+
+TEST_F(ClientTest, OnePollReadsABoundedBatchAndStillSendsWhatIsDue)
+{
+    TalmexTest::UdpClient agent;
+    ASSERT_TRUE(_client.Attach("127.0.0.1", agent.Port()));
+    // Room for more than one batch of the smallest datagrams.
+    const int room = 1 << 20;
+    setsockopt(_client.Descriptor(), SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
+    sockaddr_in client{};
+    socklen_t length = sizeof client;
+    ASSERT_EQ(getsockname(_client.Descriptor(), reinterpret_cast<sockaddr*>(&client), &length), 0);
+    const size_t flood = Client::kDatagramsPerPoll + 100;
+    for (size_t i = 0; i < flood; ++i) {
+        ASSERT_TRUE(agent.Send({'T', 'L', 'X', '0'}, ntohs(client.sin_port)));
+    }
+    std::this_thread::sleep_for(Client::kKeepAliveInterval);
+    const uint64_t sent = _client.GetCounters().requestsSent;
+    EXPECT_FALSE(_client.Poll(_state));
+    EXPECT_EQ(_client.GetCounters().reportsRejected, Client::kDatagramsPerPoll);
+    EXPECT_EQ(_client.GetCounters().requestsSent, sent + 1);
+    _client.Poll(_state);
+    EXPECT_EQ(_client.GetCounters().reportsRejected, flood);
 }
 
 TEST_F(ClientTest, LearnsThePortItsChildBoundWhenTheFirstIsTaken)

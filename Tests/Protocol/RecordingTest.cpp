@@ -98,26 +98,19 @@ TEST(RecordingTest, TornLastRecordIsDroppedAtEveryCut)
 TEST(RecordingTest, DamageIsRefusedNamingItsOffset)
 {
     const Bytes whole = TalmexTest::GoldenBytes("recording.hex");
-    std::istringstream table(TalmexTest::GoldenText("recording-damage.txt"));
-    int cases = 0;
-    for (std::string line; std::getline(table, line) && cases < 100;) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        const size_t first = line.find(" | ");
-        const size_t second = line.find(" | ", first + 3);
-        ASSERT_NE(second, std::string::npos) << line;
-        const Bytes bytes = Damaged(whole, line.substr(0, first));
+    const auto cases = TalmexTest::GoldenTable("recording-damage.txt");
+    for (const std::vector<std::string>& fields : cases) {
+        ASSERT_EQ(fields.size(), 3u);
+        const Bytes bytes = Damaged(whole, fields[0]);
         RecordingReader reader;
         size_t records = 0;
         if (reader.Open(bytes.data(), bytes.size())) {
             records = Records(reader).size();
         }
-        EXPECT_EQ(records, std::stoul(line.substr(first + 3))) << line;
-        EXPECT_EQ(reader.Error(), line.substr(second + 3)) << line;
-        ++cases;
+        EXPECT_EQ(records, std::stoul(fields[1])) << fields[0];
+        EXPECT_EQ(reader.Error(), fields[2]) << fields[0];
     }
-    EXPECT_EQ(cases, 5);
+    EXPECT_EQ(cases.size(), 5u);
 }
 
 } // namespace

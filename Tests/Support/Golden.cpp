@@ -29,4 +29,22 @@ Bytes GoldenBytes(const std::string& name)
     return bytes;
 }
 
+std::vector<std::vector<std::string>> GoldenTable(const std::string& name)
+{
+    std::vector<std::vector<std::string>> table;
+    std::istringstream lines(GoldenText(name));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::vector<std::string>& fields = table.emplace_back();
+        size_t start = 0;
+        for (size_t bar; (bar = line.find(" | ", start)) != std::string::npos; start = bar + 3) {
+            fields.push_back(line.substr(start, bar - start));
+        }
+        fields.push_back(line.substr(start));
+    }
+    return table;
+}
+
 } // namespace TalmexTest

@@ -7,7 +7,10 @@
  * free. A null, destroyed or unknown handle gives TALMEX_ERROR_INVALID_HANDLE.
  * Every structure starts with its size: set it to sizeof the structure
  * before the call; a size the library does not know is refused with
- * TALMEX_ERROR_STRUCT_SIZE. A handle is used by one thread at a time. */
+ * TALMEX_ERROR_STRUCT_SIZE. Calls on one handle from several threads take
+ * turns; talmex_destroy from another thread ends a talmex_wait on the same
+ * handle within about 20 ms, which then gives TALMEX_ERROR_INVALID_HANDLE.
+ * The library leaves the host's signal dispositions alone. */
 #ifndef TALMEX_CLIENT_H
 #define TALMEX_CLIENT_H
 
@@ -150,11 +153,13 @@ TALMEX_API talmex_error talmex_poll(talmex_client* client, talmex_state* state);
 TALMEX_API talmex_error talmex_wait(talmex_client* client, talmex_state* state, int timeout_ms);
 
 TALMEX_API talmex_error talmex_get_counters(talmex_client* client, talmex_counters* counters);
-/* The last failure in words, cut to fit and always terminated. */
+/* The last failure since the last successful spawn or attach, in words
+ * (empty when none), cut to fit and always terminated. */
 TALMEX_API talmex_error talmex_last_error(talmex_client* client, char* text, size_t size);
 
-TALMEX_API const char* talmex_error_text(talmex_error error);
-TALMEX_API const char* talmex_status_text(talmex_status status);
+/* A talmex_error or a talmex_status in words; any other value is unknown. */
+TALMEX_API const char* talmex_error_text(int error);
+TALMEX_API const char* talmex_status_text(int status);
 
 #ifdef __cplusplus
 }

@@ -101,8 +101,6 @@ bool AgentProcess::Start(const std::string& agentPath, std::string& error)
     }
     _input = pipeEnds[1];
     _exited = false;
-    // A host that writes into a pipe its agent has closed must not die of it.
-    signal(SIGPIPE, SIG_IGN);
     return true;
 }
 

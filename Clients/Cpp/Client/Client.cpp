@@ -78,7 +78,7 @@ const char* Describe(Status status)
     return "unknown";
 }
 
-Client::Client() : _clientToken(_NewClientToken()) {}
+Client::Client() : _session(_NewClientToken()) {}
 
 Client::~Client()
 {
@@ -140,10 +140,9 @@ bool Client::_Connect(uint32_t address, uint16_t port)
     }
     _port = port;
     _status = Status::kConnecting;
+    _error.clear();
     _counters = Counters();
-    _sessionToken = 0;
-    _reportSequence = 0;
-    _lastAccepted = 0;
+    _session.Reset();
     const Clock::time_point now = Clock::now();
     _connectedAt = now;
     _rateWindowStart = now;
@@ -242,7 +241,8 @@ void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
 {
     // One byte more than a report, so that a longer datagram shows as such.
     unsigned char datagram[Protocol::ReportLayout::kSize + 1];
-    for (size_t reports = 0; reports < maxReports;) {
+    for (size_t datagrams = 0, reports = 0; reports < maxReports && datagrams < kDatagramsPerPoll;
+         ++datagrams) {
         Clock::time_point received;
         const ssize_t size = _ReceiveStamped(_socket, datagram, sizeof datagram, received);
         if (size < 0) {
@@ -256,9 +256,11 @@ void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
         }
         HeadsetState report;
         if (Protocol::DecodeReport(datagram, static_cast<size_t>(size), report) !=
-                Protocol::ReportCheck::kValid ||
-            !_Accept(report)) {
+            Protocol::ReportCheck::kValid) {
             ++_counters.reportsRejected;
+            continue;
+        }
+        if (!_session.Take(report.header, _counters, _wishes)) {
             continue;
         }
         if (_observer) {
@@ -267,38 +269,9 @@ void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
         state = report;
         updated = true;
         ++reports;
-        ++_counters.reportsReceived;
         ++_rateWindowReports;
         _newestReport = now;
     }
-}
-
-bool Client::_Accept(const HeadsetState& report)
-{
-    const Protocol::ReportHeader& header = report.header;
-    if (header.clientToken != 0 && header.clientToken != _clientToken) {
-        return false;
-    }
-    if (header.sessionToken != _sessionToken || _counters.sessions == 0) {
-        if (_counters.sessions != 0) {
-            _wishes.StartSession();
-        }
-        ++_counters.sessions;
-        _sessionToken = header.sessionToken;
-        _reportSequence = 0;
-        _lastAccepted = 0;
-    } else if (!Protocol::IsLaterSequence(header.sequence, _reportSequence)) {
-        return false;
-    } else {
-        _counters.reportsLost += Protocol::LostBetween(_reportSequence, header.sequence);
-    }
-    _reportSequence = header.sequence;
-    if (header.clientToken == _clientToken && header.lastRequestSequence != _lastAccepted) {
-        _lastAccepted = header.lastRequestSequence;
-        ++_counters.requestsAccepted;
-        _wishes.Accepted(header.lastRequestSequence);
-    }
-    return true;
 }
 
 void Client::_SendDue(Clock::time_point now)
@@ -315,13 +288,13 @@ void Client::_Send(Clock::time_point now)
         return;
     }
     _sequence = Protocol::NextSequence(_sequence);
-    _request.header.clientToken = _clientToken;
-    _request.header.sessionToken = _sessionToken;
+    _request.header.clientToken = _session.ClientToken();
+    _request.header.sessionToken = _session.SessionToken();
     _request.header.sequence = _sequence;
     _request.wishes = _wishes.Current();
     _stream.Clear();
     Protocol::WriteRequest(_request, _writer, _stream);
-    send(_socket, _stream.Data(), _stream.Size(), MSG_DONTWAIT);
+    send(_socket, _stream.Data(), _stream.Size(), MSG_DONTWAIT | MSG_NOSIGNAL);
     ++_counters.requestsSent;
     _wishes.Sent(_sequence);
     _lastSent = now;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Client/AgentProcess.h"
+#include "Client/Counters.h"
 #include "Client/HeadsetState.h"
+#include "Client/SessionTracker.h"
 #include "Client/WishList.h"
 #include "Protocol/Request.h"
 #include "Protocol/Stream.h"
@@ -27,22 +29,6 @@ enum class Status {
 };
 
 const char* Describe(Status status);
-
-struct Counters {
-    uint64_t reportsReceived = 0;
-    // Gaps in the report sequence of a session.
-    uint64_t reportsLost = 0;
-    // Datagrams that failed a check (size, magic, count word, tokens, order).
-    uint64_t reportsRejected = 0;
-    uint64_t requestsSent = 0;
-    // Requests that a report confirmed as accepted.
-    uint64_t requestsAccepted = 0;
-    // Sessions the agent opened for this client; more than one means the
-    // agent dropped the channel and admitted it again.
-    uint64_t sessions = 0;
-    // Reports per second over the last full second.
-    double reportRate = 0;
-};
 
 // A host's connection to the agent: it starts the agent or attaches to a
 // running one, keeps the channel with a request every 100 ms, re-sends a
@@ -78,11 +64,17 @@ public:
     void FeedLatencyTester();
 
     static constexpr size_t kAllReports = SIZE_MAX;
+    // The most datagrams one Poll reads, so that a flood cannot hold it up
+    // nor keep the requests that are due from going out. A default receive
+    // buffer holds about 170 reports (a third of a second of them) or 256
+    // of the smallest datagrams: one call drains it.
+    static constexpr size_t kDatagramsPerPoll = 256;
 
-    // Handles the datagrams that have arrived and sends what is due; true
-    // when a new report updated the state. By default the state is the newest
-    // report; a host that wants every report takes them one at a time
-    // (maxReports 1), and the others wait for the next call.
+    // Handles the datagrams that have arrived, at most kDatagramsPerPoll,
+    // and sends what is due; true when a new report updated the state. By
+    // default the state is the newest report; a host that wants every report
+    // takes them one at a time (maxReports 1), and the others wait for the
+    // next call.
     bool Poll(HeadsetState& state, size_t maxReports = kAllReports);
     // Polls until a new report arrives or the time is up.
     bool Wait(HeadsetState& state, std::chrono::milliseconds timeout,
@@ -104,7 +96,7 @@ public:
     uint16_t Port() const { return _port; }
     // The agent this client started, if any.
     const AgentProcess& Agent() const { return _agent; }
-    // What went wrong last, in words.
+    // What went wrong since the last successful Spawn or Attach, in words.
     const std::string& LastError() const { return _error; }
     // The socket, for a host that waits in its own poll loop.
     int Descriptor() const { return _socket; }
@@ -112,7 +104,6 @@ public:
 private:
     bool _Connect(uint32_t address, uint16_t port);
     void _Receive(HeadsetState& state, bool& updated, size_t maxReports, Clock::time_point now);
-    bool _Accept(const HeadsetState& report);
     void _SendDue(Clock::time_point now);
     void _Send(Clock::time_point now);
     void _UpdateStatus(Clock::time_point now);
@@ -121,11 +112,8 @@ private:
     AgentProcess _agent;
     int _socket = -1;
     uint16_t _port = 0;
-    uint32_t _clientToken;
-    uint32_t _sessionToken = 0;
+    SessionTracker _session;
     uint32_t _sequence = 0;
-    uint32_t _reportSequence = 0;
-    uint32_t _lastAccepted = 0;
     ReportObserver _observer;
     WishList _wishes;
     Protocol::Request _request;

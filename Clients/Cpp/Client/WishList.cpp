@@ -8,10 +8,11 @@ namespace Client {
 
 namespace {
 
-// Counters only need to differ from the agent's last seen value.
+// Counters only need to differ from the agent's last seen value; they step
+// as sequences do, skipping 0, so a setting's counter is non-zero once made.
 void _Bump(uint32_t& counter)
 {
-    counter = counter + 1 == 0 ? 1 : counter + 1;
+    counter = Protocol::NextSequence(counter);
 }
 
 // A one-shot action the new session has not seen: its counter moves from the

@@ -9,8 +9,9 @@ from dataclasses import dataclass
 from typing import Optional
 
 from .agent_process import AgentProcess, default_agent_path
-from .protocol import (REPORT_SIZE, Report, ReportCheck, Request, RequestHeader, decode_report,
-                       is_later_sequence, lost_between, next_sequence, write_request)
+from .protocol import (REPORT_SIZE, Report, ReportCheck, Request, RequestHeader, decode_report, next_sequence,
+                       write_request)
+from .session import SessionTracker
 from .wish_list import WishList
 
 
@@ -50,6 +51,11 @@ class Client:
     ANSWER_TIME = 0.5
     KEEP_ALIVE_INTERVAL = 0.1
     RETRY_INTERVAL = 0.02
+    # The most datagrams one poll reads, so that a flood cannot hold it up
+    # nor keep the requests that are due from going out. A default receive
+    # buffer holds about 170 reports (a third of a second of them) or 256 of
+    # the smallest datagrams: one call drains it.
+    DATAGRAMS_PER_POLL = 256
     _BIND_TIME = 1.0
     _BIND_POLL = 0.005
     _RATE_WINDOW = 1.0
@@ -59,11 +65,8 @@ class Client:
         self._socket: Optional[socket.socket] = None
         self._port = 0
         # Any token but 0, which the agent reads as "none latched yet".
-        self._client_token = 1 + secrets.randbelow(0xFFFFFFFF)
-        self._session_token = 0
+        self._session = SessionTracker(1 + secrets.randbelow(0xFFFFFFFF))
         self._sequence = 0
-        self._report_sequence = 0
-        self._last_accepted = 0
         self._wishes = WishList()
         self._status = Status.IDLE
         self._counters = Counters()
@@ -116,8 +119,9 @@ class Client:
             return self._fail(Status.FAILED, f"cannot open a socket to the agent: {failure.strerror}")
         self._port = port
         self._status = Status.CONNECTING
+        self._error = ""
         self._counters = Counters()
-        self._session_token = self._report_sequence = self._last_accepted = 0
+        self._session.reset()
         self._state = None
         now = time.monotonic()
         self._connected_at = self._rate_window_start = now
@@ -159,10 +163,10 @@ class Client:
         self._send(time.monotonic())
 
     def poll(self, max_reports: Optional[int] = None) -> Optional[Report]:
-        """Handles the datagrams that have arrived and sends what is due; the
-        newest report when one arrived, else None. A host that wants every
-        report takes them one at a time (max_reports 1); the others wait for
-        the next call."""
+        """Handles the datagrams that have arrived, at most DATAGRAMS_PER_POLL,
+        and sends what is due; the newest report when one arrived, else None.
+        A host that wants every report takes them one at a time (max_reports
+        1); the others wait for the next call."""
         if not self._socket:
             return None
         now = time.monotonic()
@@ -214,7 +218,7 @@ class Client:
 
     @property
     def last_error(self) -> str:
-        """What went wrong last, in words."""
+        """What went wrong since the last successful spawn or attach, in words."""
         return self._error
 
     def fileno(self) -> int:
@@ -224,7 +228,9 @@ class Client:
     def _receive(self, now: float, max_reports: Optional[int]) -> Optional[Report]:
         newest = None
         reports = 0
-        while max_reports is None or reports < max_reports:
+        for _ in range(self.DATAGRAMS_PER_POLL):
+            if max_reports is not None and reports >= max_reports:
+                break
             try:
                 # One byte more than a report, so that a longer datagram shows as such.
                 datagram = self._socket.recv(REPORT_SIZE + 1)
@@ -236,38 +242,18 @@ class Client:
             except OSError:
                 break  # nothing waiting, or nothing to read from a failed socket
             check, report = decode_report(datagram)
-            if check is not ReportCheck.VALID or not self._accept(report):
+            if check is not ReportCheck.VALID:
                 self._counters.reports_rejected += 1
+                continue
+            if not self._session.take(report, self._counters, self._wishes):
                 continue
             newest = report
             reports += 1
-            self._counters.reports_received += 1
             self._rate_window_reports += 1
             self._newest_report = now
         if newest is not None:
             self._state = newest
         return newest
-
-    def _accept(self, report: Report) -> bool:
-        if report.client_token not in (0, self._client_token):
-            return False
-        counters = self._counters
-        if report.session_token != self._session_token or counters.sessions == 0:
-            if counters.sessions:
-                self._wishes.start_session()
-            counters.sessions += 1
-            self._session_token = report.session_token
-            self._report_sequence = self._last_accepted = 0
-        elif not is_later_sequence(report.sequence, self._report_sequence):
-            return False
-        else:
-            counters.reports_lost += lost_between(self._report_sequence, report.sequence)
-        self._report_sequence = report.sequence
-        if report.client_token == self._client_token and report.last_request_sequence != self._last_accepted:
-            self._last_accepted = report.last_request_sequence
-            counters.requests_accepted += 1
-            self._wishes.accepted(report.last_request_sequence)
-        return True
 
     def _send_due(self, now: float) -> None:
         interval = self.RETRY_INTERVAL if self._wishes.has_unconfirmed_change else self.KEEP_ALIVE_INTERVAL
@@ -278,7 +264,7 @@ class Client:
         if not self._socket:
             return
         self._sequence = next_sequence(self._sequence)
-        header = RequestHeader(self._client_token, self._session_token, self._sequence)
+        header = RequestHeader(self._session.client_token, self._session.session_token, self._sequence)
         try:
             self._socket.send(write_request(Request(header, self._wishes.current)))
         except OSError:

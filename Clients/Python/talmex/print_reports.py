@@ -12,7 +12,8 @@ from .protocol import Report
 HELP = "print decoded reports, one line each (the default command)"
 
 
-def _address(text: str) -> Tuple[str, int]:
+def host_and_port(text: str) -> Tuple[str, int]:
+    """An argument of the form HOST:PORT, as the commands' --attach takes it."""
     host, _, port = text.rpartition(":")
     if not host or not port.isdigit() or not 0 < int(port) < 65536:
         raise argparse.ArgumentTypeError(f"not HOST:PORT: {text}")
@@ -26,7 +27,7 @@ def _positive(text: str) -> int:
 
 
 def add_arguments(parser: argparse.ArgumentParser) -> None:
-    parser.add_argument("--attach", metavar="HOST:PORT", type=_address,
+    parser.add_argument("--attach", metavar="HOST:PORT", type=host_and_port,
                         help="talk to an agent that runs already instead of starting one")
     parser.add_argument("--agent", metavar="PATH",
                         help="the agent to start (default: the installed one, else talmex-agent on the PATH)")

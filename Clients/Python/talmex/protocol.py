@@ -206,7 +206,8 @@ def write_request(request: Request) -> bytes:
 
 def read_request(datagram: bytes) -> Optional[Request]:
     """Decodes a request as the agent does: header words the datagram does not
-    wholly hold read as 0. None when the block's arrays run past its end."""
+    wholly hold read as 0. None when the block's arrays run past its end. For
+    a host's stand-in agent, which tests the host without a headset."""
     words = min(len(datagram), HEADER_SIZE) // 4
     header = struct.unpack_from(f"<{words}I", datagram) + (0,) * (5 - words)
     reader = BlockReader()
@@ -409,7 +410,8 @@ def decode_report(datagram: bytes) -> Tuple[ReportCheck, Optional[Report]]:
 
 
 def write_report(report: Report) -> bytes:
-    """The report's 241 bytes."""
+    """The report's 241 bytes: what a host's stand-in agent sends, or a
+    recording of made-up reports holds."""
     display = report.display
     sensor_floats = []
     for sensor in report.sensors:

@@ -89,7 +89,9 @@ def encode_record(receive_us: int, datagram: bytes) -> bytes:
 
 
 class RecordingWriter:
-    """Writes a recording to a file; closing it (or leaving its with-block)
+    """Writes a recording to a file, for a host that records the reports it
+    receives (each as write_report encodes it, with its time) for plot or the
+    simulated headset's replay; closing it (or leaving its with-block)
     flushes and syncs what was written."""
 
     def __init__(self, file: BinaryIO, start_us: Optional[int] = None):

@@ -1,9 +1,43 @@
+import os
 import socket
 import time
 import unittest
 
-from talmex.client import Client, Status
+from talmex.client import Client, Counters, Status
 from talmex.protocol import Report, read_request, write_report
+from talmex.session import SessionTracker
+from talmex.wish_list import WishList
+
+from .test_protocol import golden_table
+
+ME = 0xC0FFEE01
+
+
+def reports(text: str) -> list:
+    """The reports of a line of Golden/client-reports.txt."""
+    run = []
+    for word in text.split():
+        session, client, sequences, request = word.split(":")
+        first, _, last = sequences.partition("..")
+        client_token = ME if client == "me" else int(client)
+        run += [Report(int(session), client_token, sequence, int(request))
+                for sequence in range(int(first), int(last or first) + 1)]
+    return run
+
+
+class SessionTrackerTest(unittest.TestCase):
+    def test_counts_what_the_table_says_after_each_run_of_reports(self):
+        """The same table checks the C++ client."""
+        cases = golden_table("client-reports.txt")
+        self.assertTrue(cases)
+        for what, run, expected in cases:
+            with self.subTest(what):
+                session, counters = SessionTracker(ME), Counters()
+                for report in reports(run):
+                    session.take(report, counters, WishList())
+                counted = (counters.reports_received, counters.reports_lost, counters.reports_rejected,
+                           counters.sessions, counters.requests_accepted)
+                self.assertEqual(" ".join(map(str, counted)), expected)
 
 
 class ClientTest(unittest.TestCase):
@@ -45,19 +79,20 @@ class ClientTest(unittest.TestCase):
             self.client.wait(0.01)
         return condition()
 
-    def test_counts_reports_and_drops_those_that_fail_a_check(self):
-        good = dict(session_token=7, client_token=self.token)
-        for sequence in (1, 2, 5, 4):  # 3 and 4 lost, then 4 late
-            self.report(sequence=sequence, **good)
-        self.report(session_token=7, client_token=self.token ^ 1, sequence=6)
-        self.agent.sendto(b"TLX0", self.client_address)
-        self.report(sequence=6, **good)
-        counters = self.client.counters
-        self.assertTrue(self.poll_until(lambda: counters.reports_received + counters.reports_rejected == 7))
-        self.assertEqual((counters.reports_received, counters.reports_lost, counters.reports_rejected,
-                          counters.sessions), (4, 2, 3, 1))
-        self.assertEqual(self.client.state.sequence, 6)
-        self.assertIs(self.client.status, Status.SERVING)
+    def test_one_poll_reads_a_bounded_batch_and_still_sends_what_is_due(self):
+        # Room for more than one batch of the smallest datagrams.
+        with socket.socket(fileno=os.dup(self.client.fileno())) as shared:
+            shared.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 20)
+        flood = Client.DATAGRAMS_PER_POLL + 100
+        for _ in range(flood):
+            self.agent.sendto(b"TLX0", self.client_address)
+        time.sleep(Client.KEEP_ALIVE_INTERVAL)
+        sent = self.client.counters.requests_sent
+        self.assertIsNone(self.client.poll())
+        self.assertEqual(self.client.counters.reports_rejected, Client.DATAGRAMS_PER_POLL)
+        self.assertEqual(self.client.counters.requests_sent, sent + 1)
+        self.client.poll()
+        self.assertEqual(self.client.counters.reports_rejected, flood)
 
     def test_resends_a_wish_until_confirmed_and_reapplies_it_in_a_new_session(self):
         self.client.set_prediction_time(0, 0.5)
@@ -89,6 +124,9 @@ class ClientTest(unittest.TestCase):
         self.agent.close()
         self.assertTrue(self.poll_until(lambda: self.client.status is Status.NOT_ANSWERING, timeout=1.0))
         self.assertEqual(self.client.last_error, "nothing listens on the agent's port")
+        # Attached again, the client has nothing gone wrong to tell.
+        self.assertTrue(self.client.attach("127.0.0.1", self.client.port))
+        self.assertEqual(self.client.last_error, "")
 
 
 if __name__ == "__main__":

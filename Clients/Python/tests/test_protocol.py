@@ -18,6 +18,13 @@ def golden_bytes(name: str) -> bytes:
     return bytes.fromhex("".join((GOLDEN / name).read_text().split()))
 
 
+def golden_table(name: str) -> list:
+    """The cases of a .txt table there: each line that is neither empty nor a
+    comment, split into its fields at " | "."""
+    return [line.split(" | ") for line in (GOLDEN / name).read_text().splitlines()
+            if line and not line.startswith("#")]
+
+
 def float32(value):
     """The value as the wire carries it, floats rounded to 32 bits."""
     if isinstance(value, float):

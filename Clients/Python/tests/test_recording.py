@@ -5,7 +5,7 @@ import unittest
 from talmex.recording import (Record, RecordingWriter, encode_record, load_recording,
                               read_recording)
 
-from .test_protocol import GOLDEN, golden_bytes
+from .test_protocol import golden_bytes, golden_table
 
 # What Tests/Protocol/Golden/recording.hex holds, as the C++ test has it.
 START_US = 0x0123456789ABCDEF
@@ -50,11 +50,9 @@ class RecordingTest(unittest.TestCase):
                 self.assertEqual(recording.error, "")
 
     def test_damage_is_refused_naming_its_offset_as_the_cpp_reader_does(self):
-        lines = [line for line in (GOLDEN / "recording-damage.txt").read_text().splitlines()
-                 if line and not line.startswith("#")]
-        self.assertEqual(len(lines), 5)
-        for line in lines:
-            damage, records, error = line.split(" | ")
+        cases = golden_table("recording-damage.txt")
+        self.assertEqual(len(cases), 5)
+        for damage, records, error in cases:
             with self.subTest(damage=damage):
                 recording = read_recording(damaged(self.golden, damage))
                 self.assertEqual(len(recording.records), int(records))

@@ -6,7 +6,7 @@ import sys
 from typing import Optional, Tuple
 
 from ..client import Client
-from ..print_reports import _address
+from ..print_reports import host_and_port
 from .server import ViewServer
 from .guard import is_loopback, plain_number
 
@@ -25,7 +25,7 @@ def add_arguments(parser: argparse.ArgumentParser) -> None:
     source = parser.add_mutually_exclusive_group()
     source.add_argument("--agent", metavar="PATH",
                         help="the agent to start (default: the installed one, else talmex-agent on the PATH)")
-    source.add_argument("--attach", metavar="HOST:PORT", type=_address,
+    source.add_argument("--attach", metavar="HOST:PORT", type=host_and_port,
                         help="talk to an agent that runs already instead of starting one")
     parser.add_argument("--bind", metavar="ADDRESS", default="127.0.0.1",
                         help="the address to serve on (default: 127.0.0.1); the page is read-only on any"

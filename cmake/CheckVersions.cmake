@@ -1,0 +1,20 @@
+# cmake -DVERSION=X.Y.Z -DPYPROJECT=FILE -DCHANGELOG=FILE -P CheckVersions.cmake
+# The project's version, which names the libraries and the packages, is the
+# one the Python package and the newest entry of the Debian change log give.
+file(STRINGS "${PYPROJECT}" line REGEX "^version = ")
+string(REGEX REPLACE "^version = \"([^\"]*)\".*" "\\1" python "${line}")
+file(STRINGS "${CHANGELOG}" entry LIMIT_COUNT 1)
+string(REGEX REPLACE "^[^ ]+ \\(([^)-]*)-[^)]*\\).*" "\\1" debian "${entry}")
+set(wrong "")
+foreach(pair "${PYPROJECT}|${python}" "${CHANGELOG}|${debian}")
+  string(REPLACE "|" ";" pair "${pair}")
+  list(GET pair 1 found)
+  if(NOT found STREQUAL VERSION)
+    list(GET pair 0 file)
+    string(APPEND wrong "\n  ${file} gives '${found}'")
+  endif()
+endforeach()
+if(wrong)
+  message(FATAL_ERROR "not the project's version ${VERSION}:${wrong}")
+endif()
+message(STATUS "version ${VERSION} in project(), pyproject.toml and the change log")
