@@ -1,6 +1,7 @@
 #include "Monitor/LiveView.h"
 
 #include "Client/HeadsetState.h"
+#include "Monitor/Colors.h"
 #include "Monitor/Controls.h"
 #include "Monitor/Diagnosis.h"
 #include "Monitor/Pace.h"
@@ -46,6 +47,7 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
     bool hasReport = false;
     Clock::time_point nextSample = Clock::now();
     Clock::time_point nextFrame = nextSample;
+    InitColors();
 
     while (CaughtStopSignal() == 0) {
         if (!screen.Wait(_MillisecondsUntil(nextFrame), reports)) {
@@ -86,7 +88,7 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
         view.trouble = taps.Trouble();
         view.magYawCorrectionWish = controls.MagYawCorrectionWish();
         view.traces = traces;
-        screen.Draw(view);
+        DrawView(view);
         nextFrame = now + kFrameInterval;
     }
     return 0;

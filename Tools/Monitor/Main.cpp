@@ -9,6 +9,7 @@
 #include "Monitor/Screen.h"
 #include "Monitor/Signals.h"
 #include "Monitor/Taps.h"
+#include "Monitor/View.h"
 
 #include <cstdio>
 #include <iostream>
@@ -31,7 +32,7 @@ int _Show(const Options& options, Client::Client& client, const Taps& taps)
 {
     Screen screen;
     const bool wantsScreen = !options.json && options.every == 0 && options.count == 0;
-    if (wantsScreen && Screen::Fits() && screen.Open()) {
+    if (wantsScreen && Screen::Fits(kViewColumns, kViewRows) && screen.Open()) {
         return RunLiveView(client, screen, taps, _AgentDescription(options, client));
     }
     return RunLines(client, taps, options);

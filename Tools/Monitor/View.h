@@ -28,10 +28,8 @@ struct View {
     const Trace* traces = nullptr; // one per sensor
 };
 
-// Sets up the colours the view uses; the screen calls it once curses runs.
-void InitViewColors();
-
-// Draws the view on the curses screen, cut to its size.
+// Draws the view on the curses screen, cut to its size, and shows it. The
+// colours must be set up (InitColors).
 void DrawView(const View& view);
 
 } // namespace Monitor
