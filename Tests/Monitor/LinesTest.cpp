@@ -2,9 +2,17 @@
 #include "MonitorProcess.h"
 #include "ReportLines.h"
 
+#include "Support/AgentProcess.h"
+#include "Support/PrivateNetwork.h"
+#include "Support/ProtocolBytes.h"
+
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cstdio>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -35,26 +43,72 @@ TEST(LinesTest, JsonCountPrintsThatManyObjectsAndSucceeds)
     }
 }
 
-// The agent serves without a plug-in when none is beside it.
-TEST(LinesTest, SaysSoWhenTheAgentHasNoPlugin)
+// Which of the two it is: no plug-in, or one that finds no headset. The
+// simulated headset finds none when its recording cannot be replayed.
+struct NoHeadsetCase {
+    const char* name;
+    bool hasPlugin;
+    bool isAttached;
+    std::vector<std::string> arguments;
+    const char* note;
+};
+
+const NoHeadsetCase kNoHeadsetCases[] = {
+    {"NoPlugin", false, false, {}, "# no headset plug-in: all values are zero"},
+    {"PluginWithoutHeadset", true, false, {}, "# plug-in loaded, no headset present"},
+    {"Json", true, false, {"--json"}, "talmex-monitor: plug-in loaded, no headset present"},
+    {"Attached", true, true, {}, "# no headset: no plug-in, or it finds none"},
+};
+
+void PrintTo(const NoHeadsetCase& noHeadset, std::ostream* out)
 {
+    *out << noHeadset.name;
+}
+
+class NoHeadsetTest : public testing::TestWithParam<NoHeadsetCase> {};
+
+TEST_P(NoHeadsetTest, SaysWhyThereIsNone)
+{
+    const NoHeadsetCase& noHeadset = GetParam();
     TemporaryFolder folder;
     ASSERT_FALSE(folder.Path().empty());
-    const std::string agent = folder.Path() + "/talmex-agent";
-    std::filesystem::copy_file(TALMEX_AGENT_PATH, agent);
-    std::filesystem::permissions(agent, std::filesystem::perms::owner_all);
-
+    const std::string recording = folder.Path() + "/missing.tlxr";
     MonitorRun run;
-    run.arguments = {"--agent", agent, "--count", "3"};
-    run.folder = folder.Path();
+    run.arguments = {"--count", "3"};
+    run.arguments.insert(run.arguments.end(), noHeadset.arguments.begin(), noHeadset.arguments.end());
+    run.withErrors = true;
+    std::optional<TalmexTest::AgentProcess> agent;
+    if (noHeadset.isAttached) {
+        if (!TalmexTest::EnterPrivateNetwork()) {
+            GTEST_SKIP() << "needs a private network namespace (root)";
+        }
+        agent.emplace(TalmexTest::AgentProcess::Options{
+            TalmexTest::AgentProcess::Input::Pipe, "/", {{"TALMEX_REPLAY", recording}}});
+        run.arguments.push_back("--attach");
+        run.arguments.push_back("127.0.0.1:" + std::to_string(TalmexTest::kFirstPort));
+    } else if (noHeadset.hasPlugin) {
+        run.environment = {"TALMEX_REPLAY=" + recording};
+    } else {
+        // The agent serves without a plug-in when none is beside it.
+        const std::string copy = folder.Path() + "/talmex-agent";
+        std::filesystem::copy_file(TALMEX_AGENT_PATH, copy);
+        std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+        run.arguments.push_back("--agent");
+        run.arguments.push_back(copy);
+        run.folder = folder.Path();
+    }
     const MonitorResult result = RunMonitor(run);
 
     ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.output;
     EXPECT_EQ(WEXITSTATUS(result.waitStatus), 0);
     const std::vector<std::string> lines = Lines(result.output);
-    ASSERT_EQ(lines.size(), 4u) << result.output;
-    EXPECT_EQ(lines[0], "# no headset plug-in: all values are zero");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), noHeadset.note), lines.end()) << result.output;
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, NoHeadsetTest, testing::ValuesIn(kNoHeadsetCases),
+                         [](const testing::TestParamInfo<NoHeadsetCase>& info) {
+                             return info.param.name;
+                         });
 
 // A port that takes requests and never answers, as a hung agent would.
 TEST(LinesTest, SaysSoWhenTheAgentDoesNotAnswer)

@@ -30,6 +30,9 @@ pid_t _Start(const MonitorRun& run, int output)
     }
     dup2(nothing, STDIN_FILENO);
     dup2(output, STDOUT_FILENO);
+    if (run.withErrors) {
+        dup2(output, STDERR_FILENO);
+    }
     for (const std::string& entry : run.environment) {
         putenv(const_cast<char*>(entry.c_str()));
     }

@@ -16,6 +16,8 @@ struct MonitorRun {
     // Once standard output holds this text, the monitor is stopped with this signal.
     std::string stopOnOutput;
     int stopSignal = SIGTERM;
+    // Standard error joins standard output.
+    bool withErrors = false;
     // NAME=value entries added to the monitor's environment, which the agent
     // it starts inherits.
     std::vector<std::string> environment;

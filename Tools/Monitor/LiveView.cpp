@@ -42,6 +42,7 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
 {
     const int reports = taps.WantsEachReportAtOnce() ? client.Descriptor() : -1;
     Controls controls(client);
+    Diagnosis diagnosis(client);
     Trace traces[Protocol::kSensorCount];
     Client::HeadsetState latest;
     bool hasReport = false;
@@ -83,7 +84,7 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
         view.counters = client.GetCounters();
         view.agent = agent;
         view.channel = Client::Describe(client.GetStatus());
-        view.note = NoteOf(client, view.latest);
+        view.note = diagnosis.NoteOf(view.latest);
         view.taps = taps.Describe();
         view.trouble = taps.Trouble();
         view.magYawCorrectionWish = controls.MagYawCorrectionWish();

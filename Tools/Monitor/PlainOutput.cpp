@@ -117,6 +117,7 @@ std::string PlainLine(const Client::HeadsetState& state, const Client::Counters&
 int RunLines(Client::Client& client, const Taps& taps, const Options& options)
 {
     Cadence cadence(options, taps.WantsEachReportAtOnce() ? client.Descriptor() : -1);
+    Diagnosis diagnosis(client);
     uint64_t printed = 0;
     Client::HeadsetState latest;
     std::string note;
@@ -124,7 +125,7 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
 
     while (CaughtStopSignal() == 0) {
         const bool isDue = cadence.Next(client, latest);
-        const std::string current = NoteOf(client, cadence.HasReport() ? &latest : nullptr);
+        const std::string current = diagnosis.NoteOf(cadence.HasReport() ? &latest : nullptr);
         if (current != note) {
             note = current;
             const std::string said = note.empty() ? Client::Describe(client.GetStatus()) : note;
