@@ -43,6 +43,25 @@ TEST(LinesTest, JsonCountPrintsThatManyObjectsAndSucceeds)
     }
 }
 
+// The rate is counted over whole seconds: before the first, there is none to show.
+TEST(LinesTest, ShowsNoRateUntilOneIsCounted)
+{
+    MonitorRun run;
+    run.arguments = {"--count", "15"};
+    const MonitorResult result = RunMonitor(run);
+
+    ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.output;
+    const std::vector<std::string> lines = Lines(result.output);
+    ASSERT_EQ(lines.size(), 15u);
+    for (const std::string& line : lines) {
+        char rate[32] = "";
+        ASSERT_EQ(std::sscanf(line.c_str(), "sequence %*u session %*s rate %31s", rate), 1) << line;
+        EXPECT_TRUE(rate == std::string("-") || std::atof(rate) > 0) << line;
+    }
+    EXPECT_NE(lines.front().find(" rate - "), std::string::npos) << lines.front();
+    EXPECT_EQ(lines.back().find(" rate - "), std::string::npos) << lines.back();
+}
+
 // Which of the two it is: no plug-in, or one that finds no headset. The
 // simulated headset finds none when its recording cannot be replayed.
 struct NoHeadsetCase {

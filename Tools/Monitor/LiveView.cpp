@@ -4,6 +4,7 @@
 #include "Monitor/Colors.h"
 #include "Monitor/Controls.h"
 #include "Monitor/Diagnosis.h"
+#include "Monitor/Format.h"
 #include "Monitor/Pace.h"
 #include "Monitor/Signals.h"
 #include "Monitor/Trace.h"
@@ -82,6 +83,7 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
         View view;
         view.latest = hasReport ? &latest : nullptr;
         view.counters = client.GetCounters();
+        view.rate = RateOf(client);
         view.agent = agent;
         view.channel = Client::Describe(client.GetStatus());
         view.note = diagnosis.NoteOf(view.latest);

@@ -89,11 +89,12 @@ private:
 
 } // namespace
 
-std::string PlainLine(const Client::HeadsetState& state, const Client::Counters& counters)
+std::string PlainLine(const Client::HeadsetState& state, const Client::Client& client)
 {
-    std::string line = Format("sequence %u  session 0x%08X  rate %.1f/s  lost %llu  display 0x%04X",
-                              state.header.sequence, state.header.sessionToken, counters.reportRate,
-                              static_cast<unsigned long long>(counters.reportsLost),
+    std::string line = Format("sequence %u  session 0x%08X  rate %s  lost %llu  display 0x%04X",
+                              state.header.sequence, state.header.sessionToken,
+                              RateOf(client).c_str(),
+                              static_cast<unsigned long long>(client.GetCounters().reportsLost),
                               Protocol::DisplayFlagsOf(state.display));
     for (int s = 0; s < Protocol::kSensorCount; ++s) {
         const Client::SensorState& sensor = state.sensors[s];
@@ -148,7 +149,7 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
             continue;
         }
         std::string line =
-            options.json ? Client::ToJson(latest) : PlainLine(latest, client.GetCounters());
+            options.json ? Client::ToJson(latest) : PlainLine(latest, client);
         if (const std::string counts = taps.Describe(); !options.json && !counts.empty()) {
             line += "  " + counts;
         }

@@ -10,9 +10,9 @@
 namespace Talmex {
 namespace Monitor {
 
-// One report as one plain line: sequence, session, rate, and for each sensor
-// that answers its angles in degrees and its vectors.
-std::string PlainLine(const Client::HeadsetState& state, const Client::Counters& counters);
+// One report as one plain line: sequence, session, the client's rate, and
+// for each sensor that answers its angles in degrees and its vectors.
+std::string PlainLine(const Client::HeadsetState& state, const Client::Client& client);
 
 // Prints the reports on standard output, as plain lines ten times a second or
 // as JSON objects, one per report; --every thins them and --count ends the

@@ -51,9 +51,9 @@ void _DrawHeader(Painter& painter, const View& view)
     painter.Put(0, title, A_BOLD);
     painter.NextRow();
     const Client::Counters& counters = view.counters;
-    painter.Put(0, Format("rate %.1f/s  received %llu  lost %llu  rejected %llu  "
+    painter.Put(0, Format("rate %s  received %llu  lost %llu  rejected %llu  "
                           "requests %llu (%llu accepted)",
-                          counters.reportRate,
+                          view.rate.c_str(),
                           static_cast<unsigned long long>(counters.reportsReceived),
                           static_cast<unsigned long long>(counters.reportsLost),
                           static_cast<unsigned long long>(counters.reportsRejected),

@@ -19,6 +19,7 @@ struct View {
     // Null before the first report.
     const Client::HeadsetState* latest = nullptr;
     Client::Counters counters;
+    std::string rate;    // the report rate in words
     std::string agent;   // which agent, and how it is reached
     std::string channel; // the client's status in words
     std::string note;    // why nothing tracks, when that is so
