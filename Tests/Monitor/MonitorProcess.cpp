@@ -7,6 +7,7 @@
 #include <fstream>
 #include <poll.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace MonitorTest {
@@ -108,6 +109,24 @@ bool IsRunning(int pid)
     const size_t end = line.rfind(')');
     return end != std::string::npos && end + 2 < line.size() && line[end + 2] != 'Z' &&
            line[end + 2] != 'X';
+}
+
+bool WaitUntilStopped(int pid, milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (IsRunning(pid) && Clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return !IsRunning(pid);
+}
+
+int ChildOf(int pid)
+{
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                           "/children");
+    int child = 0;
+    children >> child;
+    return child;
 }
 
 TemporaryFolder::TemporaryFolder()

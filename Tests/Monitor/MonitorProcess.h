@@ -36,6 +36,12 @@ MonitorResult RunMonitor(const MonitorRun& run);
 // True while the process exists and is not a zombie.
 bool IsRunning(int pid);
 
+// Waits, at most the time, until the process has ended; true when it has.
+bool WaitUntilStopped(int pid, std::chrono::milliseconds timeout);
+
+// The first child of a process, or 0: the agent below the monitor.
+int ChildOf(int pid);
+
 // A fresh directory below /tmp, removed with its contents by the destructor.
 class TemporaryFolder {
 public:

@@ -24,12 +24,6 @@ using std::chrono::milliseconds;
 // After a key, the next frame comes this soon, once the agent has acted on
 // the wish, so that its effect shows at once.
 constexpr milliseconds kEffectDelay{20};
-constexpr int kCtrlC = 3;
-
-bool _IsQuitKey(int key)
-{
-    return key == 'q' || key == 'Q' || key == kCtrlC;
-}
 
 int _MillisecondsUntil(Clock::time_point time)
 {
@@ -56,7 +50,7 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
             return 0; // the terminal has gone
         }
         for (int key = screen.ReadKey(); key != Screen::kNoKey; key = screen.ReadKey()) {
-            if (_IsQuitKey(key)) {
+            if (Controls::IsQuitKey(key)) {
                 return 0;
             }
             if (key == Screen::kResized) {

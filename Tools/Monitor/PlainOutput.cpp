@@ -2,8 +2,10 @@
 
 #include "Client/Json.h"
 #include "Client/HeadsetState.h"
+#include "Monitor/Controls.h"
 #include "Monitor/Diagnosis.h"
 #include "Monitor/Format.h"
+#include "Monitor/Keyboard.h"
 #include "Monitor/Pace.h"
 #include "Monitor/Signals.h"
 
@@ -118,6 +120,9 @@ std::string PlainLine(const Client::HeadsetState& state, const Client::Client& c
 int RunLines(Client::Client& client, const Taps& taps, const Options& options)
 {
     Cadence cadence(options, taps.WantsEachReportAtOnce() ? client.Descriptor() : -1);
+    Keyboard keyboard;
+    keyboard.Open();
+    Controls controls(client);
     Diagnosis diagnosis(client);
     uint64_t printed = 0;
     Client::HeadsetState latest;
@@ -126,6 +131,12 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
 
     while (CaughtStopSignal() == 0) {
         const bool isDue = cadence.Next(client, latest);
+        for (int key = keyboard.ReadKey(); key != Keyboard::kNoKey; key = keyboard.ReadKey()) {
+            if (Controls::IsQuitKey(key)) {
+                return 0;
+            }
+            controls.Handle(key, latest);
+        }
         const std::string current = diagnosis.NoteOf(cadence.HasReport() ? &latest : nullptr);
         if (current != note) {
             note = current;

@@ -18,8 +18,8 @@ std::string PlainLine(const Client::HeadsetState& state, const Client::Client& c
 // as JSON objects, one per report; --every thins them and --count ends the
 // run. Notes about the agent go between plain lines, or to standard error
 // beside JSON; the taps' counts end each plain line, and their trouble goes
-// to standard error. For the hub, each report is taken as it arrives.
-// Returns the exit status.
+// to standard error. For the hub, each report is taken as it arrives. Printed
+// into a terminal, its keys act as in the live view. Returns the exit status.
 int RunLines(Client::Client& client, const Taps& taps, const Options& options);
 
 } // namespace Monitor
