@@ -102,6 +102,7 @@ const char* Usage()
            "reports live in the terminal; without a terminal, or in one smaller than 80 x 24,\n"
            "it prints one plain line every 100 ms. Keys: r reset, y yaw correction,\n"
            "m magnetometer yaw correction, +/- prediction time, l latency tester, q quit.\n"
+           "Printing lines, it stops with exit status 1 once no report has come for 5 s.\n"
            "\n"
            "  --agent PATH        start this agent\n"
            "  --attach HOST:PORT  watch an agent that runs already\n"

@@ -35,6 +35,25 @@ bool _WriteLine(FILE* out, const std::string& line)
     return std::fflush(out) == 0 && !std::ferror(out);
 }
 
+// A note about the agent: a line of its own between plain lines, or beside
+// JSON on standard error, as the monitor's other messages; false when the
+// output is gone.
+bool _Say(const Options& options, const std::string& note)
+{
+    if (options.json) {
+        std::fprintf(stderr, "talmex-monitor: %s\n", note.c_str());
+        return true;
+    }
+    return _WriteLine(stdout, "# " + note);
+}
+
+bool _HasGivenUp(const Client::Client& client, Clock::time_point start)
+{
+    const milliseconds age = client.NewestReportAge();
+    const auto silence = age.count() >= 0 ? age : Clock::now() - start;
+    return client.GetStatus() == Client::Status::kNotAnswering && silence >= kGiveUpTime;
+}
+
 // Which reports become lines: with JSON or --every, every N-th report;
 // otherwise the newest of each frame interval, at the live view's pace.
 class Cadence {
@@ -124,6 +143,7 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
     keyboard.Open();
     Controls controls(client);
     Diagnosis diagnosis(client);
+    const Clock::time_point start = Clock::now();
     uint64_t printed = 0;
     Client::HeadsetState latest;
     std::string note;
@@ -140,10 +160,7 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
         const std::string current = diagnosis.NoteOf(cadence.HasReport() ? &latest : nullptr);
         if (current != note) {
             note = current;
-            const std::string said = note.empty() ? Client::Describe(client.GetStatus()) : note;
-            if (options.json) {
-                std::fprintf(stderr, "talmex-monitor: %s\n", said.c_str());
-            } else if (!_WriteLine(stdout, "# " + said)) {
+            if (!_Say(options, note.empty() ? Client::Describe(client.GetStatus()) : note)) {
                 return 1;
             }
         }
@@ -154,6 +171,11 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
             }
         }
         if (_IsOver(client.GetStatus())) {
+            return 1;
+        }
+        if (_HasGivenUp(client, start)) {
+            _Say(options, Format("no report for %lld s: giving up",
+                                 static_cast<long long>(kGiveUpTime.count())));
             return 1;
         }
         if (!isDue) {

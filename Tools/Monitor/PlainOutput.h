@@ -5,10 +5,15 @@
 #include "Monitor/Options.h"
 #include "Monitor/Taps.h"
 
+#include <chrono>
 #include <string>
 
 namespace Talmex {
 namespace Monitor {
+
+// Without a report for this long, the lines end with exit status 1: an agent
+// that died or hung may never answer again.
+constexpr std::chrono::seconds kGiveUpTime{5};
 
 // One report as one plain line: sequence, session, the client's rate, and
 // for each sensor that answers its angles in degrees and its vectors.
