@@ -17,7 +17,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr milliseconds kGraceTime{5000};
+// Time to tidy up after the stop, a stalled recording's reader included.
+constexpr milliseconds kGraceTime{10000};
 
 pid_t _Start(const MonitorRun& run, int output)
 {
@@ -85,7 +86,11 @@ MonitorResult RunMonitor(const MonitorRun& run)
         return result;
     }
     if (!_ReadUntil(pipeEnds[0], result.output, Clock::now() + run.timeout, run.stopOnOutput)) {
-        kill(pid, run.stopSignal);
+        if (run.onOutput && result.output.find(run.stopOnOutput) != std::string::npos) {
+            run.onOutput(pid);
+        } else {
+            kill(pid, run.stopSignal);
+        }
         if (!_ReadUntil(pipeEnds[0], result.output, Clock::now() + kGraceTime, std::string())) {
             kill(pid, SIGKILL);
         }

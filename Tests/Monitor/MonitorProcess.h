@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace MonitorTest {
@@ -13,9 +15,11 @@ struct MonitorRun {
     std::string folder = "/";
     // Past this, the monitor is stopped with the stop signal.
     std::chrono::milliseconds timeout{15000};
-    // Once standard output holds this text, the monitor is stopped with this signal.
+    // Once standard output holds this text, the monitor is stopped with this
+    // signal, or onOutput acts on it instead.
     std::string stopOnOutput;
     int stopSignal = SIGTERM;
+    std::function<void(pid_t monitor)> onOutput;
     // Standard error joins standard output.
     bool withErrors = false;
     // NAME=value entries added to the monitor's environment, which the agent

@@ -9,8 +9,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <csignal>
+#include <fcntl.h>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -234,5 +238,83 @@ TEST_F(RecordTest, LiveViewRecordsUntilQ)
     EXPECT_GE(reports, 100u) << after;
     EXPECT_EQ(_ReadRecording(path).size(), reports);
 }
+
+// A FIFO with a reader that takes nothing, as a stalled pipe's reader would:
+// the recorder fills it and then waits.
+class FifoReader {
+public:
+    explicit FifoReader(const std::string& path) : _path(path)
+    {
+        if (mkfifo(path.c_str(), 0600) == 0) {
+            _reader = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        }
+    }
+    ~FifoReader() { Close(); }
+
+    bool IsOpen() const { return _reader != -1; }
+    const std::string& Path() const { return _path; }
+    void Close()
+    {
+        if (_reader != -1) {
+            close(_reader);
+            _reader = -1;
+        }
+    }
+
+private:
+    std::string _path;
+    int _reader = -1;
+};
+
+struct StallCase {
+    const char* name;
+    std::vector<int> signals; // sent one after another
+};
+
+const StallCase kStallCases[] = {
+    {"Sigterm", {SIGTERM}},
+    // A second signal ends the monitor at once, without waiting for the reader.
+    {"SecondSignal", {SIGTERM, SIGINT}},
+};
+
+void PrintTo(const StallCase& stall, std::ostream* out)
+{
+    *out << stall.name;
+}
+
+class StalledReaderTest : public RecordTest, public testing::WithParamInterface<StallCase> {};
+
+TEST_P(StalledReaderTest, HoldsNeitherMonitorNorAgent)
+{
+    const FifoReader reader(_folder.Path() + "/stalled");
+    ASSERT_TRUE(reader.IsOpen());
+    MonitorRun run;
+    run.arguments = {"--record", reader.Path(), "--json"};
+    run.withErrors = true;
+    // Past what a pipe holds.
+    run.stopOnOutput = "\"sequence\":600,";
+    int agent = 0;
+    run.onOutput = [&agent](pid_t monitor) {
+        agent = ChildOf(monitor);
+        for (int signal : GetParam().signals) {
+            kill(monitor, signal);
+            std::this_thread::sleep_for(milliseconds(200));
+        }
+    };
+    const MonitorResult result = RunMonitor(run);
+
+    ASSERT_TRUE(WIFSIGNALED(result.waitStatus)) << result.waitStatus;
+    EXPECT_EQ(WTERMSIG(result.waitStatus), GetParam().signals.back());
+    const bool isForced = GetParam().signals.size() > 1;
+    EXPECT_EQ(result.output.find("; recording incomplete: ") != std::string::npos, !isForced)
+        << result.output.substr(result.output.rfind('}') + 1);
+    ASSERT_GT(agent, 0);
+    EXPECT_TRUE(WaitUntilStopped(agent, milliseconds(5000)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, StalledReaderTest, testing::ValuesIn(kStallCases),
+                         [](const testing::TestParamInfo<StallCase>& info) {
+                             return info.param.name;
+                         });
 
 } // namespace

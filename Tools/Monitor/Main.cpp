@@ -54,8 +54,10 @@ int _Watch(const Options& options)
     if (!isConnected) {
         std::fprintf(stderr, "talmex-monitor: %s\n", client.LastError().c_str());
     }
-    // The terminal is back before the summary is printed and the agent stopped.
+    // The terminal is back, and the agent stopped, before the recording is
+    // finished, which may wait for its reader, and the summary printed.
     const int status = isConnected ? _Show(options, client, taps) : 1;
+    client.Stop();
     std::string summary;
     const bool isWhole = taps.Close(summary);
     for (size_t start = 0, end; (end = summary.find('\n', start)) != std::string::npos;

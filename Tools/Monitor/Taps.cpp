@@ -95,7 +95,7 @@ bool Taps::Close(std::string& summary)
             summary += Format("; the disk fell behind %llu times, %llu reports dropped",
                               _Wide(counts.fellBehind), _Wide(counts.dropped));
         }
-        summary += isWhole ? "\n" : "; " + error + "\n";
+        summary += isWhole ? "\n" : "; recording incomplete: " + error + "\n";
     }
     if (_bridge) {
         summary += Format("opentrack %s: %llu sent, %llu failed\n", _bridgeTarget.c_str(),
