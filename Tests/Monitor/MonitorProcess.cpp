@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -34,6 +35,12 @@ pid_t _Start(const MonitorRun& run, int output)
     dup2(output, STDOUT_FILENO);
     if (run.withErrors) {
         dup2(output, STDERR_FILENO);
+    }
+    if (run.fileSizeLimit != 0) {
+        const rlimit limit = {run.fileSizeLimit, run.fileSizeLimit};
+        // Ignored, the limit fails the write instead of killing the writer.
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
     }
     for (const std::string& entry : run.environment) {
         putenv(const_cast<char*>(entry.c_str()));

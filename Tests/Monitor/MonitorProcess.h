@@ -22,6 +22,8 @@ struct MonitorRun {
     std::function<void(pid_t monitor)> onOutput;
     // Standard error joins standard output.
     bool withErrors = false;
+    // When not 0, files grow no larger, as on a disk that fills up.
+    size_t fileSizeLimit = 0;
     // NAME=value entries added to the monitor's environment, which the agent
     // it starts inherits.
     std::vector<std::string> environment;

@@ -317,4 +317,34 @@ INSTANTIATE_TEST_SUITE_P(Ways, StalledReaderTest, testing::ValuesIn(kStallCases)
                              return info.param.name;
                          });
 
+// The file stops growing part way, as on a disk that fills up: the summary
+// counts the reports the file holds, not those taken and lost.
+TEST_F(RecordTest, FailedWriteCountsOnlyWhatWasWritten)
+{
+    const std::string path = _folder.Path() + "/full.tlxr";
+    MonitorRun run;
+    run.arguments = {"--record", path, "--count", "20"};
+    run.withErrors = true;
+    run.fileSizeLimit = 100000; // about 400 reports of the 900 that come
+    const MonitorResult result = RunMonitor(run);
+
+    ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.waitStatus;
+    EXPECT_EQ(WEXITSTATUS(result.waitStatus), 1);
+    std::vector<unsigned char> bytes;
+    std::string error;
+    ASSERT_TRUE(ReadWholeFile(path, bytes, error)) << error;
+    RecordingReader recording;
+    ASSERT_TRUE(recording.Open(bytes.data(), bytes.size())) << recording.Error();
+    size_t records = 0;
+    for (RecordedDatagram record; records < 1000 && recording.Next(record);) {
+        ++records;
+    }
+    const std::string summary = "talmex-monitor: recorded " + std::to_string(records) +
+                                " reports, 100000 bytes, to " + path + "; ";
+    EXPECT_NE(result.output.find(summary), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("; recording incomplete: cannot write " + path + ": File too large\n"),
+              std::string::npos)
+        << result.output;
+}
+
 } // namespace

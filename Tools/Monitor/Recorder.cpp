@@ -1,5 +1,6 @@
 #include "Monitor/Recorder.h"
 
+#include "Protocol/Coding.h"
 #include "Protocol/Recording.h"
 
 #include <algorithm>
@@ -16,6 +17,25 @@ namespace {
 
 using std::chrono::duration_cast;
 using std::chrono::microseconds;
+using Protocol::RecordingFormat::kHeaderSize;
+using Protocol::RecordingFormat::kRecordHeaderSize;
+
+// The datagram's length ends a record's header.
+constexpr size_t kLengthOffset = kRecordHeaderSize - 4;
+
+// The records that end within the first size bytes, the first at offset.
+uint64_t _WholeRecords(const std::vector<unsigned char>& bytes, size_t offset, size_t size)
+{
+    uint64_t records = 0;
+    while (offset + kRecordHeaderSize <= size) {
+        offset += kRecordHeaderSize + Protocol::DecodeFixed32(&bytes[offset + kLengthOffset]);
+        if (offset > size) {
+            break;
+        }
+        ++records;
+    }
+    return records;
+}
 
 } // namespace
 
@@ -59,6 +79,7 @@ void Recorder::Add(Clock::time_point received, const unsigned char* datagram, si
         return;
     }
     Protocol::AppendRecord(time, datagram, size, _pending);
+    ++_pendingRecords;
     ++_counts.records;
     if (!_isBehind && _pending.size() + _inFlight > kBacklogWarning) {
         _isBehind = true;
@@ -76,15 +97,25 @@ void Recorder::_WriteLoop()
         // Swapped, so that Add goes on filling the other buffer meanwhile.
         writing.swap(_pending);
         _inFlight = writing.size();
+        const size_t records = _pendingRecords;
+        _pendingRecords = 0;
+        const size_t firstRecord = _isHeaderPending ? kHeaderSize : 0;
+        _isHeaderPending = false;
         const bool isFailing = !_writeError.empty();
         lock.unlock();
         size_t done = 0;
         const std::string error = isFailing ? std::string() : _WriteOut(writing, done);
         lock.lock();
-        if (!isFailing && error.empty()) {
-            _counts.written += writing.size();
-        } else if (_writeError.empty()) {
-            _writeError = error;
+        _counts.written += done;
+        if (isFailing || !error.empty()) {
+            // What a failed write could not hold is lost, as is all that
+            // gathered meanwhile.
+            const uint64_t lost = records - _WholeRecords(writing, firstRecord, done);
+            _counts.records -= lost;
+            _counts.dropped += lost;
+            if (!isFailing) {
+                _writeError = error;
+            }
         }
         writing.clear();
         _inFlight = 0;

@@ -33,9 +33,9 @@ public:
     static constexpr std::chrono::seconds kStallLimit{3};
 
     struct Counts {
-        uint64_t records = 0;     // reports taken
+        uint64_t records = 0;     // reports taken, less those a failed write lost
         uint64_t dropped = 0;     // reports dropped: the disk too far behind, or failing
-        uint64_t written = 0;     // bytes on their way to the disk, the header included
+        uint64_t written = 0;     // bytes written, the header included
         uint64_t backlog = 0;     // bytes waiting to be written
         uint64_t fellBehind = 0;  // times the backlog grew past kBacklogWarning
     };
@@ -76,6 +76,9 @@ private:
     std::condition_variable _wake;
     // Guarded by _mutex: what Add gathers, and everything below.
     std::vector<unsigned char> _pending;
+    size_t _pendingRecords = 0;
+    // The recording's header still waits in _pending.
+    bool _isHeaderPending = true;
     size_t _inFlight = 0;
     bool _isClosing = false;
     Clock::time_point _closingSince;

@@ -91,9 +91,12 @@ bool Taps::Close(std::string& summary)
         const Recorder::Counts counts = _recorder->GetCounts();
         summary += Format("recorded %llu reports, %llu bytes, to %s", _Wide(counts.records),
                           _Wide(counts.written), _recorder->Path().c_str());
-        if (counts.dropped != 0 || counts.fellBehind != 0) {
-            summary += Format("; the disk fell behind %llu times, %llu reports dropped",
-                              _Wide(counts.fellBehind), _Wide(counts.dropped));
+        if (counts.fellBehind != 0) {
+            summary += Format("; the disk fell behind %llu times", _Wide(counts.fellBehind));
+        }
+        if (counts.dropped != 0) {
+            summary += Format("%s%llu reports dropped", counts.fellBehind != 0 ? ", " : "; ",
+                              _Wide(counts.dropped));
         }
         summary += isWhole ? "\n" : "; recording incomplete: " + error + "\n";
     }
