@@ -4,7 +4,9 @@
 
 #include "Protocol/Recording.h"
 #include "Protocol/Report.h"
+#include "Support/AgentProcess.h"
 #include "Support/PrivateNetwork.h"
+#include "Support/ProtocolBytes.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -316,6 +318,28 @@ INSTANTIATE_TEST_SUITE_P(Ways, StalledReaderTest, testing::ValuesIn(kStallCases)
                          [](const testing::TestParamInfo<StallCase>& info) {
                              return info.param.name;
                          });
+
+// Attached, the client library sets nothing for the monitor: it must itself
+// keep a closed reader from killing it.
+TEST_F(RecordTest, ClosedReaderEndsTheRecordingWithAMessage)
+{
+    TalmexTest::AgentProcess agent;
+    FifoReader reader(_folder.Path() + "/closed");
+    ASSERT_TRUE(reader.IsOpen());
+    MonitorRun run;
+    run.arguments = {"--attach", "127.0.0.1:" + std::to_string(TalmexTest::kFirstPort), "--record",
+                     reader.Path(), "--count", "10"};
+    run.withErrors = true;
+    run.stopOnOutput = "sequence ";
+    run.onOutput = [&reader](pid_t) { reader.Close(); };
+    const MonitorResult result = RunMonitor(run);
+
+    ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.waitStatus;
+    EXPECT_EQ(WEXITSTATUS(result.waitStatus), 1);
+    EXPECT_NE(result.output.find("; recording incomplete: "), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("cannot write " + reader.Path() + ": Broken pipe"), std::string::npos)
+        << result.output;
+}
 
 // The file stops growing part way, as on a disk that fills up: the summary
 // counts the reports the file holds, not those taken and lost.

@@ -85,6 +85,7 @@ int main(int argc, char** argv)
         return static_cast<int>(CheckPlugin(AgentPathOf(options), std::cout));
     }
     CatchStopSignals();
+    IgnoreBrokenPipes();
     const int status = _Watch(options);
     EndByCaughtSignal();
     return status;

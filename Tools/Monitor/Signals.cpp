@@ -53,6 +53,11 @@ void CatchStopSignals()
     }
 }
 
+void IgnoreBrokenPipes()
+{
+    _Install(SIGPIPE, SIG_IGN, 0);
+}
+
 int CaughtStopSignal()
 {
     return _caughtSignal;

@@ -10,6 +10,11 @@ namespace Monitor {
 // has put the terminal back: for a user who will not wait for the tidying.
 void CatchStopSignals();
 
+// SIGPIPE is ignored: a reader of the output or of the recording that goes
+// away makes a write fail, which is said and ends that output, rather than
+// killing the monitor before it can tidy up.
+void IgnoreBrokenPipes();
+
 // The stop signal that came, or 0.
 int CaughtStopSignal();
 
