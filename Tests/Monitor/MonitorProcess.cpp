@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace MonitorTest {
@@ -16,7 +18,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr milliseconds kGraceTime{5000};
+// Time to tidy up after the stop, a stalled recording's reader included.
+constexpr milliseconds kGraceTime{10000};
 
 pid_t _Start(const MonitorRun& run, int output)
 {
@@ -29,7 +32,18 @@ pid_t _Start(const MonitorRun& run, int output)
         _exit(126);
     }
     dup2(nothing, STDIN_FILENO);
+    // As a shell starts it, whatever the test ignores.
+    signal(SIGPIPE, SIG_DFL);
     dup2(output, STDOUT_FILENO);
+    if (run.withErrors) {
+        dup2(output, STDERR_FILENO);
+    }
+    if (run.fileSizeLimit != 0) {
+        const rlimit limit = {run.fileSizeLimit, run.fileSizeLimit};
+        // Ignored, the limit fails the write instead of killing the writer.
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
     for (const std::string& entry : run.environment) {
         putenv(const_cast<char*>(entry.c_str()));
     }
@@ -81,7 +95,11 @@ MonitorResult RunMonitor(const MonitorRun& run)
         return result;
     }
     if (!_ReadUntil(pipeEnds[0], result.output, Clock::now() + run.timeout, run.stopOnOutput)) {
-        kill(pid, run.stopSignal);
+        if (run.onOutput && result.output.find(run.stopOnOutput) != std::string::npos) {
+            run.onOutput(pid);
+        } else {
+            kill(pid, run.stopSignal);
+        }
         if (!_ReadUntil(pipeEnds[0], result.output, Clock::now() + kGraceTime, std::string())) {
             kill(pid, SIGKILL);
         }
@@ -105,6 +123,24 @@ bool IsRunning(int pid)
     const size_t end = line.rfind(')');
     return end != std::string::npos && end + 2 < line.size() && line[end + 2] != 'Z' &&
            line[end + 2] != 'X';
+}
+
+bool WaitUntilStopped(int pid, milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (IsRunning(pid) && Clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return !IsRunning(pid);
+}
+
+int ChildOf(int pid)
+{
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                           "/children");
+    int child = 0;
+    children >> child;
+    return child;
 }
 
 TemporaryFolder::TemporaryFolder()

@@ -4,13 +4,19 @@
 
 #include "Protocol/Recording.h"
 #include "Protocol/Report.h"
+#include "Support/AgentProcess.h"
 #include "Support/PrivateNetwork.h"
+#include "Support/ProtocolBytes.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <csignal>
+#include <fcntl.h>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -31,8 +37,9 @@ struct Recorded {
     Report report;
 };
 
-// Every report of a recording; a recording that is not whole fails the test.
-std::vector<Recorded> _ReadRecording(const std::string& path)
+// Every report of a recording; a recording that is not whole fails the test,
+// unless its last record may be torn.
+std::vector<Recorded> _ReadRecording(const std::string& path, bool mayBeTorn = false)
 {
     std::vector<unsigned char> bytes;
     std::string error;
@@ -47,7 +54,7 @@ std::vector<Recorded> _ReadRecording(const std::string& path)
         reports.push_back(recorded);
     }
     EXPECT_EQ(reader.Error(), "");
-    EXPECT_FALSE(reader.IsTruncated());
+    EXPECT_TRUE(mayBeTorn || !reader.IsTruncated());
     const double first = reports.empty() ? 0 : reports.front().seconds;
     for (Recorded& recorded : reports) {
         recorded.seconds -= first;
@@ -233,6 +240,129 @@ TEST_F(RecordTest, LiveViewRecordsUntilQ)
     const unsigned long reports = _CountAfter(after, "talmex-monitor: recorded ");
     EXPECT_GE(reports, 100u) << after;
     EXPECT_EQ(_ReadRecording(path).size(), reports);
+}
+
+// A FIFO with a reader that takes nothing, as a stalled pipe's reader would:
+// the recorder fills it and then waits.
+class FifoReader {
+public:
+    explicit FifoReader(const std::string& path) : _path(path)
+    {
+        if (mkfifo(path.c_str(), 0600) == 0) {
+            _reader = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        }
+    }
+    ~FifoReader() { Close(); }
+
+    bool IsOpen() const { return _reader != -1; }
+    const std::string& Path() const { return _path; }
+    void Close()
+    {
+        if (_reader != -1) {
+            close(_reader);
+            _reader = -1;
+        }
+    }
+
+private:
+    std::string _path;
+    int _reader = -1;
+};
+
+struct StallCase {
+    const char* name;
+    std::vector<int> signals; // sent one after another
+};
+
+const StallCase kStallCases[] = {
+    {"Sigterm", {SIGTERM}},
+    // A second signal ends the monitor at once, without waiting for the reader.
+    {"SecondSignal", {SIGTERM, SIGINT}},
+};
+
+void PrintTo(const StallCase& stall, std::ostream* out)
+{
+    *out << stall.name;
+}
+
+class StalledReaderTest : public RecordTest, public testing::WithParamInterface<StallCase> {};
+
+TEST_P(StalledReaderTest, HoldsNeitherMonitorNorAgent)
+{
+    const FifoReader reader(_folder.Path() + "/stalled");
+    ASSERT_TRUE(reader.IsOpen());
+    MonitorRun run;
+    run.arguments = {"--record", reader.Path(), "--json"};
+    run.withErrors = true;
+    // Past what a pipe holds.
+    run.stopOnOutput = "\"sequence\":600,";
+    int agent = 0;
+    run.onOutput = [&agent](pid_t monitor) {
+        agent = ChildOf(monitor);
+        for (int signal : GetParam().signals) {
+            kill(monitor, signal);
+            std::this_thread::sleep_for(milliseconds(200));
+        }
+    };
+    const MonitorResult result = RunMonitor(run);
+
+    ASSERT_TRUE(WIFSIGNALED(result.waitStatus)) << result.waitStatus;
+    EXPECT_EQ(WTERMSIG(result.waitStatus), GetParam().signals.back());
+    const bool isForced = GetParam().signals.size() > 1;
+    EXPECT_EQ(result.output.find("; recording incomplete: ") != std::string::npos, !isForced)
+        << result.output.substr(result.output.rfind('}') + 1);
+    ASSERT_GT(agent, 0);
+    EXPECT_TRUE(WaitUntilStopped(agent, milliseconds(5000)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, StalledReaderTest, testing::ValuesIn(kStallCases),
+                         [](const testing::TestParamInfo<StallCase>& info) {
+                             return info.param.name;
+                         });
+
+// Attached, the client library sets nothing for the monitor: it must itself
+// keep a closed reader from killing it.
+TEST_F(RecordTest, ClosedReaderEndsTheRecordingWithAMessage)
+{
+    TalmexTest::AgentProcess agent;
+    FifoReader reader(_folder.Path() + "/closed");
+    ASSERT_TRUE(reader.IsOpen());
+    MonitorRun run;
+    run.arguments = {"--attach", "127.0.0.1:" + std::to_string(TalmexTest::kFirstPort), "--record",
+                     reader.Path(), "--count", "10"};
+    run.withErrors = true;
+    run.stopOnOutput = "sequence ";
+    run.onOutput = [&reader](pid_t) { reader.Close(); };
+    const MonitorResult result = RunMonitor(run);
+
+    ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.waitStatus;
+    EXPECT_EQ(WEXITSTATUS(result.waitStatus), 1);
+    EXPECT_NE(result.output.find("; recording incomplete: "), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("cannot write " + reader.Path() + ": Broken pipe"), std::string::npos)
+        << result.output;
+}
+
+// The file stops growing part way, as on a disk that fills up: the summary
+// counts the reports the file holds, not those taken and lost.
+TEST_F(RecordTest, FailedWriteCountsOnlyWhatWasWritten)
+{
+    const std::string path = _folder.Path() + "/full.tlxr";
+    MonitorRun run;
+    run.arguments = {"--record", path, "--count", "20"};
+    run.withErrors = true;
+    run.fileSizeLimit = 100000; // about 400 reports of the 900 that come
+    const MonitorResult result = RunMonitor(run);
+
+    ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.waitStatus;
+    EXPECT_EQ(WEXITSTATUS(result.waitStatus), 1);
+    const size_t records = _ReadRecording(path, true).size();
+    ASSERT_GT(records, 0u);
+    const std::string summary = "talmex-monitor: recorded " + std::to_string(records) +
+                                " reports, 100000 bytes, to " + path + "; ";
+    EXPECT_NE(result.output.find(summary), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("; recording incomplete: cannot write " + path + ": File too large\n"),
+              std::string::npos)
+        << result.output;
 }
 
 } // namespace

@@ -53,16 +53,6 @@ int _AgentPid(const std::string& screen)
     return at == std::string::npos ? 0 : std::atoi(screen.c_str() + at + 5);
 }
 
-// The one child of a process: the monitor below the shell of the session.
-int _ChildOf(int pid)
-{
-    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
-                           "/children");
-    int child = 0;
-    children >> child;
-    return child;
-}
-
 // A recording of a head held still, turned 30 degrees to the left: replayed
 // by the simulated headset, it keeps a reset's effect on the screen, where the
 // simulated motion would sweep it away within a frame or two.
@@ -95,15 +85,6 @@ private:
     std::string _path;
 };
 
-bool _WaitUntilStopped(int pid, milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (IsRunning(pid) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(milliseconds(10));
-    }
-    return !IsRunning(pid);
-}
-
 TEST(TerminalTest, ResetRecentresTheSensorOnScreen)
 {
     const StillHeadRecording stillHead;
@@ -127,17 +108,27 @@ TEST(TerminalTest, ResetRecentresTheSensorOnScreen)
                                                        << after;
 }
 
+// Plain lines, in a terminal too small for the view.
+bool _IsPrintingLines(const std::string& screen)
+{
+    return screen.find("sequence ") != std::string::npos;
+}
+
 struct QuitCase {
     const char* name;
     const char* key; // sent to the terminal, or null to send the signal instead
     int signal;
     int exitStatus;
+    int columns = kColumns;
+    int rows = kRows;
+    bool (*isShowing)(const std::string& screen) = _IsServing;
 };
 
 const QuitCase kQuitCases[] = {
     {"KeyQ", "q", 0, 0},
     {"CtrlC", "C-c", 0, 0},
     {"Sigterm", nullptr, SIGTERM, 128 + SIGTERM},
+    {"KeyQInSmallTerminal", "q", 0, 0, 60, 20, _IsPrintingLines},
 };
 
 void PrintTo(const QuitCase& quit, std::ostream* out)
@@ -155,18 +146,17 @@ TEST_P(QuitTest, RestoresTheTerminalAndStopsTheAgent)
         "before=$(stty -g); " + Quoted(TALMEX_MONITOR_PATH) +
         "; status=$?; if [ \"$(stty -g)\" = \"$before\" ]; then echo \"terminal restored, "
         "exit $status\"; else echo \"terminal changed, exit $status\"; fi; sleep 60";
-    TerminalSession session("sh -c " + Quoted(script), kColumns, kRows);
+    TerminalSession session("sh -c " + Quoted(script), quit.columns, quit.rows);
     ASSERT_TRUE(session.IsStarted());
-    const std::string serving = session.WaitForScreen(_IsServing, kStartTime);
-    ASSERT_TRUE(_IsServing(serving)) << serving;
-    const int agent = _AgentPid(serving);
-    ASSERT_GT(agent, 0) << serving;
+    const std::string showing = session.WaitForScreen(quit.isShowing, kStartTime);
+    ASSERT_TRUE(quit.isShowing(showing)) << showing;
+    const int monitor = ChildOf(session.PanePid());
+    const int agent = ChildOf(monitor);
+    ASSERT_GT(agent, 0) << showing;
 
     if (quit.key != nullptr) {
         session.SendKeys(quit.key);
     } else {
-        const int monitor = _ChildOf(session.PanePid());
-        ASSERT_GT(monitor, 0);
         kill(monitor, quit.signal);
     }
     const std::string after = session.WaitForScreen(
@@ -196,8 +186,8 @@ TEST(TerminalTest, ClosedTerminalStopsMonitorAndAgent)
     ASSERT_TRUE(IsRunning(agent));
 
     session.Close();
-    EXPECT_TRUE(_WaitUntilStopped(monitor, milliseconds(5000)));
-    EXPECT_TRUE(_WaitUntilStopped(agent, milliseconds(5000)));
+    EXPECT_TRUE(WaitUntilStopped(monitor, milliseconds(5000)));
+    EXPECT_TRUE(WaitUntilStopped(agent, milliseconds(5000)));
 }
 
 } // namespace

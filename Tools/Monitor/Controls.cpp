@@ -6,6 +6,12 @@
 namespace Talmex {
 namespace Monitor {
 
+bool Controls::IsQuitKey(int key)
+{
+    constexpr int kCtrlC = 3;
+    return key == 'q' || key == 'Q' || key == kCtrlC;
+}
+
 bool Controls::Handle(int key, const Client::HeadsetState& latest)
 {
     switch (key) {

@@ -12,6 +12,9 @@ namespace Monitor {
 // magnetometer yaw correction, + and - prediction time, l latency tester.
 class Controls {
 public:
+    // q, Q and Ctrl-C, which end the monitor.
+    static bool IsQuitKey(int key);
+
     static constexpr float kPredictionStep = 0.010f;
     static constexpr float kMaxPredictionTime = 0.5f;
     static constexpr int kSensor = 0;

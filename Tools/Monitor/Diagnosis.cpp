@@ -1,46 +1,64 @@
 #include "Monitor/Diagnosis.h"
 
-#include <vector>
+#include "Plugin/Location.h"
+
+#include <fstream>
 
 namespace Talmex {
 namespace Monitor {
 
-namespace {
-
-std::vector<unsigned char> _BlockOf(const Client::HeadsetState& state)
+bool ShowsNoHeadset(const Client::HeadsetState& state)
 {
-    Protocol::BlockWriter writer;
-    Protocol::Stream stream;
-    Protocol::WriteReport(state, writer, stream);
-    return std::vector<unsigned char>(stream.Data() + Protocol::kHeaderSize,
-                                      stream.Data() + stream.Size());
+    for (const Client::SensorState& sensor : state.sensors) {
+        if (Protocol::SensorFlagsOf(sensor) != 0) {
+            return false;
+        }
+    }
+    return Protocol::DisplayFlagsOf(state.display) == 0;
 }
 
-} // namespace
-
-bool ShowsNoPlugin(const Client::HeadsetState& state)
+PluginPresence PluginPresenceOf(pid_t pid)
 {
-    // Compared as encoded, so that no field of the report can be forgotten.
-    Client::HeadsetState empty;
-    empty.sensorRecordCount = state.sensorRecordCount;
-    return _BlockOf(state) == _BlockOf(empty);
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    if (!maps) {
+        return PluginPresence::kUnknown;
+    }
+    const std::string library = std::string("/") + Plugin::kLibraryPath;
+    for (std::string line; std::getline(maps, line);) {
+        if (line.find(library) != std::string::npos) {
+            return PluginPresence::kLoaded;
+        }
+    }
+    return maps.eof() ? PluginPresence::kMissing : PluginPresence::kUnknown;
 }
 
-std::string NoteOf(const Client::Client& client, const Client::HeadsetState* latest)
+std::string Diagnosis::NoteOf(const Client::HeadsetState* latest)
 {
-    switch (client.GetStatus()) {
+    switch (_client.GetStatus()) {
     case Client::Status::kAgentExited:
     case Client::Status::kFailed:
-        return client.LastError();
+        return _client.LastError();
     case Client::Status::kNotAnswering:
         return "agent not answering";
     default:
         break;
     }
-    if (latest != nullptr && ShowsNoPlugin(*latest)) {
-        return "no headset plug-in: all values are zero";
+    if (latest == nullptr || !ShowsNoHeadset(*latest)) {
+        return std::string();
     }
-    return std::string();
+    if (!_plugin) {
+        // An agent attached to may run anywhere: only one started here is looked at.
+        _plugin = _client.Agent().IsStarted() ? PluginPresenceOf(_client.Agent().Pid())
+                                              : PluginPresence::kUnknown;
+    }
+    switch (*_plugin) {
+    case PluginPresence::kLoaded:
+        return "plug-in loaded, no headset present";
+    case PluginPresence::kMissing:
+        return "no headset plug-in: all values are zero";
+    default:
+        return "no headset: no plug-in, or it finds none";
+    }
 }
 
 } // namespace Monitor

@@ -3,19 +3,38 @@
 #include "Client/Client.h"
 #include "Client/HeadsetState.h"
 
+#include <optional>
 #include <string>
+#include <sys/types.h>
 
 namespace Talmex {
 namespace Monitor {
 
-// True when a report is what the agent sends without a plug-in: every flag
-// clear, no sensor, and every value zero.
-bool ShowsNoPlugin(const Client::HeadsetState& state);
+// True when a report holds no answer from a headset: every flag clear, as
+// an agent without a plug-in sends it, or one whose plug-in finds no headset.
+bool ShowsNoHeadset(const Client::HeadsetState& state);
+
+enum class PluginPresence { kLoaded, kMissing, kUnknown };
+
+// Whether the process has a headset plug-in loaded, read from the files
+// mapped into it; kUnknown when that cannot be read.
+PluginPresence PluginPresenceOf(pid_t pid);
 
 // What the monitor has to say about the agent beside its values, or nothing:
-// why no reports come, or why the reports it gets are empty. latest is null
-// before the first report.
-std::string NoteOf(const Client::Client& client, const Client::HeadsetState* latest);
+// why no reports come, or why the reports it gets hold no headset.
+class Diagnosis {
+public:
+    explicit Diagnosis(const Client::Client& client) : _client(client) {}
+
+    // latest is null before the first report.
+    std::string NoteOf(const Client::HeadsetState* latest);
+
+private:
+    const Client::Client& _client;
+    // Looked up once, at the first report without a headset: the agent loads
+    // its plug-in before it sends anything, and keeps it to the end.
+    std::optional<PluginPresence> _plugin;
+};
 
 } // namespace Monitor
 } // namespace Talmex

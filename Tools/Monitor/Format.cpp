@@ -16,5 +16,14 @@ std::string Format(const char* format, ...)
     return text;
 }
 
+std::string RateOf(const Client::Client& client)
+{
+    const double rate = client.GetCounters().reportRate;
+    const Client::Status status = client.GetStatus();
+    const bool isCounting =
+        status == Client::Status::kConnecting || status == Client::Status::kServing;
+    return rate == 0 && isCounting ? "-" : Format("%.1f/s", rate);
+}
+
 } // namespace Monitor
 } // namespace Talmex

@@ -1,8 +1,10 @@
 #include "Monitor/LiveView.h"
 
 #include "Client/HeadsetState.h"
+#include "Monitor/Colors.h"
 #include "Monitor/Controls.h"
 #include "Monitor/Diagnosis.h"
+#include "Monitor/Format.h"
 #include "Monitor/Pace.h"
 #include "Monitor/Signals.h"
 #include "Monitor/Trace.h"
@@ -22,12 +24,6 @@ using std::chrono::milliseconds;
 // After a key, the next frame comes this soon, once the agent has acted on
 // the wish, so that its effect shows at once.
 constexpr milliseconds kEffectDelay{20};
-constexpr int kCtrlC = 3;
-
-bool _IsQuitKey(int key)
-{
-    return key == 'q' || key == 'Q' || key == kCtrlC;
-}
 
 int _MillisecondsUntil(Clock::time_point time)
 {
@@ -41,18 +37,20 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
 {
     const int reports = taps.WantsEachReportAtOnce() ? client.Descriptor() : -1;
     Controls controls(client);
+    Diagnosis diagnosis(client);
     Trace traces[Protocol::kSensorCount];
     Client::HeadsetState latest;
     bool hasReport = false;
     Clock::time_point nextSample = Clock::now();
     Clock::time_point nextFrame = nextSample;
+    InitColors();
 
     while (CaughtStopSignal() == 0) {
         if (!screen.Wait(_MillisecondsUntil(nextFrame), reports)) {
             return 0; // the terminal has gone
         }
         for (int key = screen.ReadKey(); key != Screen::kNoKey; key = screen.ReadKey()) {
-            if (_IsQuitKey(key)) {
+            if (Controls::IsQuitKey(key)) {
                 return 0;
             }
             if (key == Screen::kResized) {
@@ -79,14 +77,15 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
         View view;
         view.latest = hasReport ? &latest : nullptr;
         view.counters = client.GetCounters();
+        view.rate = RateOf(client);
         view.agent = agent;
         view.channel = Client::Describe(client.GetStatus());
-        view.note = NoteOf(client, view.latest);
+        view.note = diagnosis.NoteOf(view.latest);
         view.taps = taps.Describe();
         view.trouble = taps.Trouble();
         view.magYawCorrectionWish = controls.MagYawCorrectionWish();
         view.traces = traces;
-        screen.Draw(view);
+        DrawView(view);
         nextFrame = now + kFrameInterval;
     }
     return 0;

@@ -9,6 +9,7 @@
 #include "Monitor/Screen.h"
 #include "Monitor/Signals.h"
 #include "Monitor/Taps.h"
+#include "Monitor/View.h"
 
 #include <cstdio>
 #include <iostream>
@@ -31,7 +32,7 @@ int _Show(const Options& options, Client::Client& client, const Taps& taps)
 {
     Screen screen;
     const bool wantsScreen = !options.json && options.every == 0 && options.count == 0;
-    if (wantsScreen && Screen::Fits() && screen.Open()) {
+    if (wantsScreen && Screen::Fits(kViewColumns, kViewRows) && screen.Open()) {
         return RunLiveView(client, screen, taps, _AgentDescription(options, client));
     }
     return RunLines(client, taps, options);
@@ -53,8 +54,10 @@ int _Watch(const Options& options)
     if (!isConnected) {
         std::fprintf(stderr, "talmex-monitor: %s\n", client.LastError().c_str());
     }
-    // The terminal is back before the summary is printed and the agent stopped.
+    // The terminal is back, and the agent stopped, before the recording is
+    // finished, which may wait for its reader, and the summary printed.
     const int status = isConnected ? _Show(options, client, taps) : 1;
+    client.Stop();
     std::string summary;
     const bool isWhole = taps.Close(summary);
     for (size_t start = 0, end; (end = summary.find('\n', start)) != std::string::npos;
@@ -82,6 +85,7 @@ int main(int argc, char** argv)
         return static_cast<int>(CheckPlugin(AgentPathOf(options), std::cout));
     }
     CatchStopSignals();
+    IgnoreBrokenPipes();
     const int status = _Watch(options);
     EndByCaughtSignal();
     return status;

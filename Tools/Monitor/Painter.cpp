@@ -1,5 +1,7 @@
 #include "Monitor/Painter.h"
 
+#include "Monitor/Colors.h"
+
 #include <algorithm>
 
 namespace Talmex {
@@ -11,11 +13,6 @@ namespace {
 constexpr int kRoomyRows = 32;
 
 } // namespace
-
-chtype ColorOf(short pair)
-{
-    return has_colors() ? COLOR_PAIR(pair) : A_NORMAL;
-}
 
 int Painter::Put(int column, const std::string& text, chtype attributes)
 {

@@ -7,11 +7,6 @@
 namespace Talmex {
 namespace Monitor {
 
-enum ColorPair : short { kSetPair = 1, kNotePair, kYawPair, kPitchPair, kRollPair, kLatencyPairs };
-
-// The colour pair's attribute, or none on a terminal without colours.
-chtype ColorOf(short pair);
-
 // Where the values of a section start.
 constexpr int kIndent = 10;
 

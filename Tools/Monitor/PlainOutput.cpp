@@ -2,8 +2,10 @@
 
 #include "Client/Json.h"
 #include "Client/HeadsetState.h"
+#include "Monitor/Controls.h"
 #include "Monitor/Diagnosis.h"
 #include "Monitor/Format.h"
+#include "Monitor/Keyboard.h"
 #include "Monitor/Pace.h"
 #include "Monitor/Signals.h"
 
@@ -31,6 +33,25 @@ bool _WriteLine(FILE* out, const std::string& line)
     std::fputs(line.c_str(), out);
     std::fputc('\n', out);
     return std::fflush(out) == 0 && !std::ferror(out);
+}
+
+// A note about the agent: a line of its own between plain lines, or beside
+// JSON on standard error, as the monitor's other messages; false when the
+// output is gone.
+bool _Say(const Options& options, const std::string& note)
+{
+    if (options.json) {
+        std::fprintf(stderr, "talmex-monitor: %s\n", note.c_str());
+        return true;
+    }
+    return _WriteLine(stdout, "# " + note);
+}
+
+bool _HasGivenUp(const Client::Client& client, Clock::time_point start)
+{
+    const milliseconds age = client.NewestReportAge();
+    const auto silence = age.count() >= 0 ? age : Clock::now() - start;
+    return client.GetStatus() == Client::Status::kNotAnswering && silence >= kGiveUpTime;
 }
 
 // Which reports become lines: with JSON or --every, every N-th report;
@@ -89,11 +110,12 @@ private:
 
 } // namespace
 
-std::string PlainLine(const Client::HeadsetState& state, const Client::Counters& counters)
+std::string PlainLine(const Client::HeadsetState& state, const Client::Client& client)
 {
-    std::string line = Format("sequence %u  session 0x%08X  rate %.1f/s  lost %llu  display 0x%04X",
-                              state.header.sequence, state.header.sessionToken, counters.reportRate,
-                              static_cast<unsigned long long>(counters.reportsLost),
+    std::string line = Format("sequence %u  session 0x%08X  rate %s  lost %llu  display 0x%04X",
+                              state.header.sequence, state.header.sessionToken,
+                              RateOf(client).c_str(),
+                              static_cast<unsigned long long>(client.GetCounters().reportsLost),
                               Protocol::DisplayFlagsOf(state.display));
     for (int s = 0; s < Protocol::kSensorCount; ++s) {
         const Client::SensorState& sensor = state.sensors[s];
@@ -117,6 +139,11 @@ std::string PlainLine(const Client::HeadsetState& state, const Client::Counters&
 int RunLines(Client::Client& client, const Taps& taps, const Options& options)
 {
     Cadence cadence(options, taps.WantsEachReportAtOnce() ? client.Descriptor() : -1);
+    Keyboard keyboard;
+    keyboard.Open();
+    Controls controls(client);
+    Diagnosis diagnosis(client);
+    const Clock::time_point start = Clock::now();
     uint64_t printed = 0;
     Client::HeadsetState latest;
     std::string note;
@@ -124,13 +151,16 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
 
     while (CaughtStopSignal() == 0) {
         const bool isDue = cadence.Next(client, latest);
-        const std::string current = NoteOf(client, cadence.HasReport() ? &latest : nullptr);
+        for (int key = keyboard.ReadKey(); key != Keyboard::kNoKey; key = keyboard.ReadKey()) {
+            if (Controls::IsQuitKey(key)) {
+                return 0;
+            }
+            controls.Handle(key, latest);
+        }
+        const std::string current = diagnosis.NoteOf(cadence.HasReport() ? &latest : nullptr);
         if (current != note) {
             note = current;
-            const std::string said = note.empty() ? Client::Describe(client.GetStatus()) : note;
-            if (options.json) {
-                std::fprintf(stderr, "talmex-monitor: %s\n", said.c_str());
-            } else if (!_WriteLine(stdout, "# " + said)) {
+            if (!_Say(options, note.empty() ? Client::Describe(client.GetStatus()) : note)) {
                 return 1;
             }
         }
@@ -143,11 +173,16 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
         if (_IsOver(client.GetStatus())) {
             return 1;
         }
+        if (_HasGivenUp(client, start)) {
+            _Say(options, Format("no report for %lld s: giving up",
+                                 static_cast<long long>(kGiveUpTime.count())));
+            return 1;
+        }
         if (!isDue) {
             continue;
         }
         std::string line =
-            options.json ? Client::ToJson(latest) : PlainLine(latest, client.GetCounters());
+            options.json ? Client::ToJson(latest) : PlainLine(latest, client);
         if (const std::string counts = taps.Describe(); !options.json && !counts.empty()) {
             line += "  " + counts;
         }

@@ -2,6 +2,7 @@
 
 #include "Protocol/Coding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
@@ -50,24 +51,34 @@ bool PoseBridge::Open(const std::string& host, uint16_t port, std::string& error
         return false;
     }
     _socket = socket(found->ai_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    // Connected, so that the kernel tells of a closed port or an unreachable
-    // host on the next send, where it is counted.
-    const bool isConnected = _socket != -1 && connect(_socket, found->ai_addr, found->ai_addrlen) == 0;
     const int failure = errno;
+    std::memcpy(&_hub, found->ai_addr, std::min<size_t>(found->ai_addrlen, sizeof _hub));
+    _hubSize = static_cast<socklen_t>(std::min<size_t>(found->ai_addrlen, sizeof _hub));
     freeaddrinfo(found);
-    if (!isConnected) {
+    if (_socket == -1) {
         error = "cannot open a socket to " + host + ": " + std::strerror(failure);
         return false;
     }
+    _Connect();
     return true;
+}
+
+bool PoseBridge::_Connect()
+{
+    // Connected, so that the kernel tells of a closed port or an unreachable
+    // host on the next send, where it is counted. A network out of reach
+    // refuses the connection itself: it is tried again at the next send.
+    _isConnected = _isConnected ||
+                   connect(_socket, reinterpret_cast<const sockaddr*>(&_hub), _hubSize) == 0;
+    return _isConnected;
 }
 
 void PoseBridge::Send(const Client::HeadsetState& report)
 {
     unsigned char datagram[kDatagramSize];
     EncodePose(Client::YawPitchRollOf(report.sensors[0].orientation), datagram);
-    if (send(_socket, datagram, sizeof datagram, MSG_DONTWAIT | MSG_NOSIGNAL) ==
-        static_cast<ssize_t>(sizeof datagram)) {
+    if (_Connect() && send(_socket, datagram, sizeof datagram, MSG_DONTWAIT | MSG_NOSIGNAL) ==
+                          static_cast<ssize_t>(sizeof datagram)) {
         ++_sent;
     } else {
         ++_failed;

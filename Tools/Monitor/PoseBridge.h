@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <sys/socket.h>
 
 namespace Talmex {
 namespace Monitor {
@@ -24,7 +25,8 @@ public:
     PoseBridge& operator=(const PoseBridge&) = delete;
 
     // False, with the reason, when the host cannot be resolved or no socket
-    // can be opened towards it.
+    // can be opened. A host out of reach is no reason: its sends fail, and
+    // are counted, until it can be reached.
     bool Open(const std::string& host, uint16_t port, std::string& error);
     // One datagram for the report's sensor 0; a send that fails is counted,
     // never waited for.
@@ -34,7 +36,12 @@ public:
     uint64_t Failed() const { return _failed; }
 
 private:
+    bool _Connect();
+
     int _socket = -1;
+    sockaddr_storage _hub = {};
+    socklen_t _hubSize = 0;
+    bool _isConnected = false;
     uint64_t _sent = 0;
     uint64_t _failed = 0;
 };

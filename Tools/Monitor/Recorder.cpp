@@ -1,10 +1,13 @@
 #include "Monitor/Recorder.h"
 
+#include "Protocol/Coding.h"
 #include "Protocol/Recording.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace Talmex {
@@ -14,22 +17,24 @@ namespace {
 
 using std::chrono::duration_cast;
 using std::chrono::microseconds;
+using Protocol::RecordingFormat::kHeaderSize;
+using Protocol::RecordingFormat::kRecordHeaderSize;
 
-// Writes all of the bytes; the error in words, or empty.
-std::string _WriteAll(int file, const std::vector<unsigned char>& bytes)
+// The datagram's length ends a record's header.
+constexpr size_t kLengthOffset = kRecordHeaderSize - 4;
+
+// The records that end within the first size bytes, the first at offset.
+uint64_t _WholeRecords(const std::vector<unsigned char>& bytes, size_t offset, size_t size)
 {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(file, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
+    uint64_t records = 0;
+    while (offset + kRecordHeaderSize <= size) {
+        offset += kRecordHeaderSize + Protocol::DecodeFixed32(&bytes[offset + kLengthOffset]);
+        if (offset > size) {
+            break;
         }
-        if (written <= 0) {
-            return written < 0 ? std::strerror(errno) : "nothing written";
-        }
-        done += static_cast<size_t>(written);
+        ++records;
     }
-    return std::string();
+    return records;
 }
 
 } // namespace
@@ -47,6 +52,9 @@ bool Recorder::Open(const std::string& path, std::string& error)
         error = "cannot record to " + path + ": " + std::strerror(errno);
         return false;
     }
+    // So that a stalled reader of a pipe or FIFO never holds the writer in
+    // write, where nothing could end the wait; a disk file ignores it.
+    fcntl(_file, F_SETFL, fcntl(_file, F_GETFL) | O_NONBLOCK);
     _path = path;
     _start = Clock::now();
     const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
@@ -71,6 +79,7 @@ void Recorder::Add(Clock::time_point received, const unsigned char* datagram, si
         return;
     }
     Protocol::AppendRecord(time, datagram, size, _pending);
+    ++_pendingRecords;
     ++_counts.records;
     if (!_isBehind && _pending.size() + _inFlight > kBacklogWarning) {
         _isBehind = true;
@@ -88,14 +97,25 @@ void Recorder::_WriteLoop()
         // Swapped, so that Add goes on filling the other buffer meanwhile.
         writing.swap(_pending);
         _inFlight = writing.size();
+        const size_t records = _pendingRecords;
+        _pendingRecords = 0;
+        const size_t firstRecord = _isHeaderPending ? kHeaderSize : 0;
+        _isHeaderPending = false;
         const bool isFailing = !_writeError.empty();
         lock.unlock();
-        const std::string error = isFailing ? std::string() : _WriteAll(_file, writing);
+        size_t done = 0;
+        const std::string error = isFailing ? std::string() : _WriteOut(writing, done);
         lock.lock();
-        if (!isFailing && error.empty()) {
-            _counts.written += writing.size();
-        } else if (_writeError.empty()) {
-            _writeError = "cannot write " + _path + ": " + error;
+        _counts.written += done;
+        if (isFailing || !error.empty()) {
+            // What a failed write could not hold is lost, as is all that
+            // gathered meanwhile.
+            const uint64_t lost = records - _WholeRecords(writing, firstRecord, done);
+            _counts.records -= lost;
+            _counts.dropped += lost;
+            if (!isFailing) {
+                _writeError = error;
+            }
         }
         writing.clear();
         _inFlight = 0;
@@ -107,6 +127,36 @@ void Recorder::_WriteLoop()
     }
 }
 
+std::string Recorder::_WriteOut(const std::vector<unsigned char>& bytes, size_t& done)
+{
+    Clock::time_point lastProgress = Clock::now();
+    while (done < bytes.size()) {
+        const ssize_t written = write(_file, bytes.data() + done, bytes.size() - done);
+        if (written > 0) {
+            done += static_cast<size_t>(written);
+            lastProgress = Clock::now();
+        } else if (written < 0 && errno == EAGAIN) {
+            if (_IsStalledTooLong(lastProgress)) {
+                return "the reader of " + _path + " took nothing for " +
+                       std::to_string(kStallLimit.count()) + " s";
+            }
+            pollfd room = {_file, POLLOUT, 0};
+            poll(&room, 1, static_cast<int>(kWriteInterval.count()));
+        } else if (written == 0 || errno != EINTR) {
+            return "cannot write " + _path + ": " +
+                   (written < 0 ? std::strerror(errno) : "nothing written");
+        }
+    }
+    return std::string();
+}
+
+bool Recorder::_IsStalledTooLong(Clock::time_point lastProgress) const
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    // The reader has kStallLimit from the close on, however long it stalled before.
+    return _isClosing && Clock::now() - std::max(lastProgress, _closingSince) >= kStallLimit;
+}
+
 bool Recorder::Close(std::string& error)
 {
     if (_file == -1) {
@@ -115,6 +165,7 @@ bool Recorder::Close(std::string& error)
     {
         std::lock_guard<std::mutex> lock(_mutex);
         _isClosing = true;
+        _closingSince = Clock::now();
     }
     _wake.notify_one();
     _writer.join();

@@ -1,7 +1,6 @@
 #include "Monitor/Screen.h"
 
 #include "Monitor/Signals.h"
-#include "Monitor/View.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -60,12 +59,12 @@ void _CloseAtExit()
 
 } // namespace
 
-bool Screen::Fits()
+bool Screen::Fits(int width, int height)
 {
     winsize size = {};
     return isatty(STDIN_FILENO) && isatty(STDOUT_FILENO) &&
-           ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col >= kViewColumns &&
-           size.ws_row >= kViewRows;
+           ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col >= width &&
+           size.ws_row >= height;
 }
 
 bool Screen::Open()
@@ -103,7 +102,6 @@ bool Screen::Open()
     nodelay(stdscr, TRUE);
     keypad(stdscr, TRUE);
     curs_set(0);
-    InitViewColors();
     return true;
 }
 
@@ -132,13 +130,6 @@ int Screen::ReadKey()
 {
     const int key = getch();
     return key == ERR ? kNoKey : key == KEY_RESIZE ? kResized : key;
-}
-
-void Screen::Draw(const View& view)
-{
-    erase();
-    DrawView(view);
-    refresh();
 }
 
 } // namespace Monitor

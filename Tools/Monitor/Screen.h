@@ -3,8 +3,6 @@
 namespace Talmex {
 namespace Monitor {
 
-struct View;
-
 // The terminal, held full-screen by curses from Open until Close. It is put
 // back however the monitor ends: Close, the destructor, exit, or a fault.
 class Screen {
@@ -12,8 +10,9 @@ public:
     static constexpr int kNoKey = -1;
     static constexpr int kResized = -2;
 
-    // True when standard input and output are a terminal the view fits.
-    static bool Fits();
+    // True when standard input and output are a terminal of at least this many
+    // columns and rows.
+    static bool Fits(int width, int height);
 
     Screen() = default;
     ~Screen() { Close(); }
@@ -32,8 +31,6 @@ public:
     // The next key; kNoKey when none is waiting, kResized after the terminal
     // changed its size.
     int ReadKey();
-
-    void Draw(const View& view);
 };
 
 } // namespace Monitor

@@ -13,9 +13,13 @@ constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 volatile sig_atomic_t _caughtSignal = 0;
 void (*volatile _faultAction)() = nullptr;
 
-void _NoteStop(int signal)
+void _Install(int signal, void (*handler)(int), int flags)
 {
-    _caughtSignal = signal;
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    action.sa_flags = flags;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
 }
 
 // The handler runs once: the fault then recurs, or abort raises again, with
@@ -27,13 +31,16 @@ void _RunFaultAction(int)
     }
 }
 
-void _Install(int signal, void (*handler)(int), int flags)
+void _NoteStop(int signal)
 {
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    action.sa_flags = flags;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
+    if (_caughtSignal == 0) {
+        _caughtSignal = signal;
+        return;
+    }
+    // The signal is held until the handler returns, and then ends the process.
+    _RunFaultAction(signal);
+    _Install(signal, SIG_DFL, 0);
+    raise(signal);
 }
 
 } // namespace
@@ -44,6 +51,11 @@ void CatchStopSignals()
     for (int signal : kStopSignals) {
         _Install(signal, _NoteStop, 0);
     }
+}
+
+void IgnoreBrokenPipes()
+{
+    _Install(SIGPIPE, SIG_IGN, 0);
 }
 
 int CaughtStopSignal()

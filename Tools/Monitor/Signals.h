@@ -5,8 +5,15 @@ namespace Monitor {
 
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT only note that they came: the monitor
 // then leaves through its ordinary path, which restores the terminal and
-// stops the agent, and its waits are cut short by the signal.
+// stops the agent, and its waits are cut short by the signal. A second stop
+// signal ends the process at once, by that signal, after the fault action
+// has put the terminal back: for a user who will not wait for the tidying.
 void CatchStopSignals();
+
+// SIGPIPE is ignored: a reader of the output or of the recording that goes
+// away makes a write fail, which is said and ends that output, rather than
+// killing the monitor before it can tidy up.
+void IgnoreBrokenPipes();
 
 // The stop signal that came, or 0.
 int CaughtStopSignal();

@@ -91,11 +91,14 @@ bool Taps::Close(std::string& summary)
         const Recorder::Counts counts = _recorder->GetCounts();
         summary += Format("recorded %llu reports, %llu bytes, to %s", _Wide(counts.records),
                           _Wide(counts.written), _recorder->Path().c_str());
-        if (counts.dropped != 0 || counts.fellBehind != 0) {
-            summary += Format("; the disk fell behind %llu times, %llu reports dropped",
-                              _Wide(counts.fellBehind), _Wide(counts.dropped));
+        if (counts.fellBehind != 0) {
+            summary += Format("; the disk fell behind %llu times", _Wide(counts.fellBehind));
         }
-        summary += isWhole ? "\n" : "; " + error + "\n";
+        if (counts.dropped != 0) {
+            summary += Format("%s%llu reports dropped", counts.fellBehind != 0 ? ", " : "; ",
+                              _Wide(counts.dropped));
+        }
+        summary += isWhole ? "\n" : "; recording incomplete: " + error + "\n";
     }
     if (_bridge) {
         summary += Format("opentrack %s: %llu sent, %llu failed\n", _bridgeTarget.c_str(),

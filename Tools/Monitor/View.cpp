@@ -1,6 +1,7 @@
 #include "Monitor/View.h"
 
 #include "Client/HeadsetState.h"
+#include "Monitor/Colors.h"
 #include "Monitor/Format.h"
 #include "Monitor/Pace.h"
 #include "Monitor/Painter.h"
@@ -50,9 +51,9 @@ void _DrawHeader(Painter& painter, const View& view)
     painter.Put(0, title, A_BOLD);
     painter.NextRow();
     const Client::Counters& counters = view.counters;
-    painter.Put(0, Format("rate %.1f/s  received %llu  lost %llu  rejected %llu  "
+    painter.Put(0, Format("rate %s  received %llu  lost %llu  rejected %llu  "
                           "requests %llu (%llu accepted)",
-                          counters.reportRate,
+                          view.rate.c_str(),
                           static_cast<unsigned long long>(counters.reportsReceived),
                           static_cast<unsigned long long>(counters.reportsLost),
                           static_cast<unsigned long long>(counters.reportsRejected),
@@ -253,26 +254,7 @@ void _DrawKeys()
     mvaddnstr(LINES - 1, 0, keys, COLS);
 }
 
-} // namespace
-
-void InitViewColors()
-{
-    if (!has_colors()) {
-        return;
-    }
-    start_color();
-    use_default_colors();
-    init_pair(kSetPair, COLOR_GREEN, -1);
-    init_pair(kNotePair, COLOR_RED, -1);
-    init_pair(kYawPair, COLOR_CYAN, -1);
-    init_pair(kPitchPair, COLOR_YELLOW, -1);
-    init_pair(kRollPair, COLOR_MAGENTA, -1);
-    for (short basic = 0; basic < 8; ++basic) {
-        init_pair(static_cast<short>(kLatencyPairs + basic), COLOR_BLACK, basic);
-    }
-}
-
-void DrawView(const View& view)
+void _DrawFrame(const View& view)
 {
     if (COLS < kViewColumns || LINES < kViewRows) {
         mvaddnstr(0, 0, Format("enlarge the terminal to %d x %d", kViewColumns, kViewRows).c_str(),
@@ -304,6 +286,15 @@ void DrawView(const View& view)
         }
     }
     _DrawKeys();
+}
+
+} // namespace
+
+void DrawView(const View& view)
+{
+    erase();
+    _DrawFrame(view);
+    refresh();
 }
 
 } // namespace Monitor

@@ -19,6 +19,7 @@ struct View {
     // Null before the first report.
     const Client::HeadsetState* latest = nullptr;
     Client::Counters counters;
+    std::string rate;    // the report rate in words
     std::string agent;   // which agent, and how it is reached
     std::string channel; // the client's status in words
     std::string note;    // why nothing tracks, when that is so
@@ -28,10 +29,8 @@ struct View {
     const Trace* traces = nullptr; // one per sensor
 };
 
-// Sets up the colours the view uses; the screen calls it once curses runs.
-void InitViewColors();
-
-// Draws the view on the curses screen, cut to its size.
+// Draws the view on the curses screen, cut to its size, and shows it. The
+// colours must be set up (InitColors).
 void DrawView(const View& view);
 
 } // namespace Monitor
