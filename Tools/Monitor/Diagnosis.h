@@ -4,6 +4,7 @@
 #include "Client/HeadsetState.h"
 
 #include <string>
+#include <vector>
 
 namespace Talmex {
 namespace Monitor {
@@ -16,6 +17,15 @@ bool ShowsNoPlugin(const Client::HeadsetState& state);
 // why no reports come, or why the reports it gets are empty. latest is null
 // before the first report.
 std::string NoteOf(const Client::Client& client, const Client::HeadsetState* latest);
+
+// For the status line: how many lines the agent printed and the last one,
+// shortened; nothing when it printed none.
+std::string OutputNoteOf(const Client::AgentOutput& output);
+
+// Every line kept, under a title that says who printed how many lines:
+// "<who> 12 lines, the last 8:" and each line indented. None when nothing was
+// printed.
+std::vector<std::string> OutputLinesOf(const Client::AgentOutput& output, const std::string& who);
 
 } // namespace Monitor
 } // namespace Talmex
