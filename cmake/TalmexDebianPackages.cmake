@@ -68,6 +68,10 @@ talmex_debian_package(python python3-talmex python "python3:any"
   "The talmex package, standard library only: the same client as the C++
  one, and python3 -m talmex to print reports.")
 set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
+# The clients start the agent, but may as well attach to one that runs
+# elsewhere: recommended, so apt installs it, not forced on such a host.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS talmex-agent)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS talmex-agent)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/Debian/triggers)
 
 # Debian wants the change log compressed as gzip does at its best.

@@ -297,9 +297,36 @@ talmex_error talmex_destroy(talmex_client* client)
 
 talmex_error talmex_spawn(talmex_client* client, const char* agentPath)
 {
+    return talmex_spawn_headset(client, agentPath, nullptr);
+}
+
+talmex_error talmex_spawn_headset(talmex_client* client, const char* agentPath, const char* headset)
+{
     return _WithHandle(client, [&](Handle& handle) {
-        return _Started(handle.client, agentPath == nullptr ? handle.client.Spawn()
-                                                            : handle.client.Spawn(agentPath));
+        return _Started(handle.client, handle.client.Spawn(agentPath != nullptr ? agentPath : "",
+                                                    headset != nullptr
+                                                        ? headset
+                                                        : Talmex::Client::kSimulatedHeadset));
+    });
+}
+
+talmex_error talmex_agent_output(talmex_client* client, uint64_t* lineCount, char* text, size_t size)
+{
+    return _WithHandle(client, [&](Handle& handle) {
+        if (lineCount == nullptr || text == nullptr || size == 0) {
+            return TALMEX_ERROR_INVALID_ARGUMENT;
+        }
+        const Talmex::Client::AgentOutput& output = handle.client.Agent().Output();
+        *lineCount = output.LineCount();
+        std::string lines;
+        for (auto line = output.Lines().rbegin(); line != output.Lines().rend(); ++line) {
+            if (lines.size() + line->size() + 1 > size - 1) {
+                break;
+            }
+            lines.insert(0, *line + "\n");
+        }
+        std::memcpy(text, lines.c_str(), lines.size() + 1);
+        return TALMEX_OK;
     });
 }
 

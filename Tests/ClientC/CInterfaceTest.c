@@ -1,6 +1,7 @@
 /* The C interface as a C host uses it: compiled as C99, it checks handles
- * and structure sizes, spawns the agent, reads 50 states, sends every
- * request, and checks that each reached the scripted plug-in once.
+ * and structure sizes, spawns the agent on the scripted headset, reads 50
+ * states, sends every request, checks that each reached the scripted plug-in
+ * once, and reads what the plug-in printed (TALMEX_SCRIPTED_SAY is "C:").
  * Usage: talmex_c_interface_test AGENT COMMAND-LOG */
 #include <talmex/client.h>
 
@@ -119,6 +120,7 @@ int main(int argc, char** argv)
     talmex_state state;
     talmex_counters counters;
     char log[4096];
+    uint64_t lines = 0;
     int states = 0;
     double start;
 
@@ -139,7 +141,10 @@ int main(int argc, char** argv)
     }
 
     CHECK(talmex_create(&client) == TALMEX_OK);
-    CHECK(talmex_spawn(client, argv[1]) == TALMEX_OK);
+    CHECK(talmex_spawn_headset(client, argv[1], "../scripted") == TALMEX_ERROR_NOT_STARTED);
+    CHECK(talmex_last_error(client, log, sizeof log) == TALMEX_OK &&
+          strstr(log, "the headsets are: simulated, ") != NULL);
+    CHECK(talmex_spawn_headset(client, argv[1], "scripted") == TALMEX_OK);
     CHECK(signal(SIGPIPE, SIG_DFL) == SIG_DFL); /* the host's own, untouched */
     state.size = sizeof state;
     for (start = now_seconds(); states < 50 && now_seconds() - start < 5; ) {
@@ -164,7 +169,12 @@ int main(int argc, char** argv)
     CHECK(counters.status == TALMEX_STATUS_SERVING);
     CHECK(counters.reports_received >= 50 && counters.reports_rejected == 0);
     CHECK(counters.requests_accepted >= 5);
-    CHECK(talmex_destroy(client) == TALMEX_OK); /* stops the agent */
+    CHECK(talmex_stop(client) == TALMEX_OK);
+    CHECK(talmex_agent_output(client, &lines, log, sizeof log) == TALMEX_OK && lines == 2 &&
+          strcmp(log, "C: OVR_Initialize\nC: loaded\n") == 0);
+    CHECK(talmex_agent_output(client, &lines, log, 12) == TALMEX_OK && strcmp(log, "C: loaded\n") == 0);
+    CHECK(talmex_agent_output(client, NULL, log, sizeof log) == TALMEX_ERROR_INVALID_ARGUMENT);
+    CHECK(talmex_destroy(client) == TALMEX_OK);
 
     CHECK(read_file(argv[2], log, sizeof log));
     if (strcmp(log, expected) != 0) {

@@ -43,7 +43,7 @@ protected:
         }
     }
 
-    // Makes the scripted plug-in the one the agent finds, logging its
+    // Makes the scripted plug-in the headset the agent serves, logging its
     // commands to a file of the test's own.
     void UseScriptedPlugIn()
     {
@@ -53,7 +53,7 @@ protected:
         close(file);
         _logPath = path;
         setenv("TALMEX_SCRIPTED_LOG", path, 1);
-        ASSERT_EQ(chdir(TALMEX_TEST_PLUGIN_FOLDERS "/scripted"), 0);
+        _headset = "scripted";
     }
 
     std::string CommandLog() const
@@ -79,12 +79,13 @@ protected:
 
     bool Connect()
     {
-        return _client.Spawn(TALMEX_AGENT_PATH) && _client.Wait(_state, 2s);
+        return _client.Spawn(TALMEX_AGENT_PATH, _headset) && _client.Wait(_state, 2s);
     }
 
     Client _client;
     HeadsetState _state;
     std::string _logPath;
+    std::string _headset = Talmex::Client::kSimulatedHeadset;
 };
 
 TEST_F(ClientTest, SpawnsTheAgentDecodesItsReportsAndStopsIt)

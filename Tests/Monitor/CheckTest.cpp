@@ -38,15 +38,20 @@ struct CheckCase {
     int exitStatus;
     // Prepares the scratch folder; gives the folder to run in and the agent to name.
     std::pair<std::string, std::string> (*prepare)(const std::string& scratch);
+    // The headset to name, if any.
+    const char* headset;
     // What the output must say, given the scratch folder.
     std::string (*expected)(const std::string& scratch);
 };
 
 const CheckCase kCases[] = {
+    // A plug-in in the monitor's own directory is not where the agent starts.
     {"SimulatedHeadsetBesideAgent", 0,
-     [](const std::string& scratch) {
-         return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH));
+     [](const std::string&) {
+         return std::make_pair(std::string(TALMEX_TEST_PLUGIN_FOLDERS) + "/scripted",
+                               std::string(TALMEX_AGENT_PATH));
      },
+     nullptr,
      [](const std::string&) {
          return "plug-in: " + _RealPath(TALMEX_SIMULATED_HEADSET) +
                 "\nentry points: all 32 present\n";
@@ -59,19 +64,28 @@ const CheckCase kCases[] = {
          fs::copy_file(TALMEX_AGENT_PATH, fs::path(scratch) / "bin" / "talmex-agent");
          return std::make_pair(scratch, scratch + "/bin/talmex-agent");
      },
+     nullptr,
      [](const std::string& scratch) {
          return "not loaded: " + _LoaderError(scratch + "/bin/" + kBundlePath) +
                 "\nno plug-in: the agent would serve without one";
      }},
     {"PluginLackingAnEntryPoint", 3,
-     [](const std::string&) {
-         return std::make_pair(std::string(TALMEX_TEST_PLUGIN_FOLDERS) +
-                                   "/scripted-without-magnetometer",
-                               std::string(TALMEX_AGENT_PATH));
-     },
+     [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
+     "scripted-without-magnetometer",
      [](const std::string&) {
          return std::string("entry points: 1 of 32 missing: OVR_GetMagnetometer\n");
      }},
+    {"WhatAHeadsetPrintsWhileLoading", 0,
+     [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
+     "scripted",
+     [](const std::string&) {
+         return "the plug-in printed while loading 1 line:\n  check: loaded\nplug-in: " +
+                _RealPath(std::string(TALMEX_TEST_PLUGIN_FOLDERS) + "/scripted/" + kBundlePath);
+     }},
+    {"HeadsetThereIsNot", 2,
+     [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
+     "../scripted",
+     [](const std::string&) { return std::string("; the headsets are: simulated, "); }},
 };
 
 void PrintTo(const CheckCase& check, std::ostream* out)
@@ -90,7 +104,11 @@ TEST_P(CheckTest, SaysWhatTheAgentWouldLoad)
 
     MonitorRun run;
     run.arguments = {"--check", "--agent", agent};
+    if (check.headset != nullptr) {
+        run.arguments.insert(run.arguments.end(), {"--headset", check.headset});
+    }
     run.folder = folder;
+    run.environment = {"TALMEX_SCRIPTED_SAY=check:"};
     const MonitorResult result = RunMonitor(run);
 
     ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.output;

@@ -6,7 +6,10 @@
 
 namespace {
 
+using Talmex::Client::AgentOutput;
 using Talmex::Client::HeadsetState;
+using Talmex::Monitor::OutputLinesOf;
+using Talmex::Monitor::OutputNoteOf;
 using Talmex::Monitor::ShowsNoHeadset;
 
 // Values without a flag answer nothing: a plug-in that finds no headset may
@@ -35,6 +38,26 @@ TEST(DiagnosisTest, AnyFlagShowsAHeadset)
         answers[i](state);
         EXPECT_FALSE(ShowsNoHeadset(state)) << "answer " << i;
     }
+}
+
+// The status line has room for the count and the start of the last line;
+// the summary gives every line kept.
+TEST(DiagnosisTest, WhatTheAgentPrintedIsShownShortened)
+{
+    AgentOutput output;
+    EXPECT_EQ(OutputNoteOf(output), "");
+    EXPECT_TRUE(OutputLinesOf(output, "the agent printed").empty());
+
+    const std::string text = "one\n" + std::string(44, 'x') + "\xC3\xA9 and more\n";
+    output.Add(text.data(), text.size());
+    EXPECT_EQ(OutputNoteOf(output), "agent printed 2 lines, last: " + std::string(44, 'x') + "...");
+    EXPECT_EQ(OutputLinesOf(output, "the agent printed"),
+              (std::vector<std::string>{"the agent printed 2 lines:", "  one",
+                                        "  " + std::string(44, 'x') + "\xC3\xA9 and more"}));
+    for (size_t i = 0; i < AgentOutput::kKeptLines; ++i) {
+        output.Add("again\n", 6);
+    }
+    EXPECT_EQ(OutputLinesOf(output, "it printed").front(), "it printed 10 lines, the last 8:");
 }
 
 } // namespace

@@ -7,6 +7,18 @@
 namespace Talmex {
 namespace Monitor {
 
+namespace {
+
+// Room for the last line on the status line, which shares it with a note.
+constexpr size_t kShownLineLength = 48;
+
+std::string _Lines(uint64_t count)
+{
+    return std::to_string(count) + (count == 1 ? " line" : " lines");
+}
+
+} // namespace
+
 bool ShowsNoHeadset(const Client::HeadsetState& state)
 {
     for (const Client::SensorState& sensor : state.sensors) {
@@ -59,6 +71,40 @@ std::string Diagnosis::NoteOf(const Client::HeadsetState* latest)
     default:
         return "no headset: no plug-in, or it finds none";
     }
+}
+
+std::string OutputNoteOf(const Client::AgentOutput& output)
+{
+    if (output.Lines().empty()) {
+        return std::string();
+    }
+    std::string last = output.Lines().back();
+    if (last.size() > kShownLineLength) {
+        // Cut before a character, never inside one.
+        size_t end = kShownLineLength - 3;
+        while (end > 0 && (static_cast<unsigned char>(last[end]) & 0xC0) == 0x80) {
+            --end;
+        }
+        last = last.substr(0, end) + "...";
+    }
+    return "agent printed " + _Lines(output.LineCount()) + ", last: " + last;
+}
+
+std::vector<std::string> OutputLinesOf(const Client::AgentOutput& output, const std::string& who)
+{
+    std::vector<std::string> lines;
+    if (output.Lines().empty()) {
+        return lines;
+    }
+    const uint64_t count = output.LineCount();
+    lines.push_back(who + " " + _Lines(count) +
+                    (count > output.Lines().size()
+                         ? ", the last " + std::to_string(output.Lines().size()) + ":"
+                         : ":"));
+    for (const std::string& line : output.Lines()) {
+        lines.push_back("  " + line);
+    }
+    return lines;
 }
 
 } // namespace Monitor

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace Talmex {
 namespace Monitor {
@@ -35,6 +36,15 @@ private:
     // its plug-in before it sends anything, and keeps it to the end.
     std::optional<PluginPresence> _plugin;
 };
+
+// For the status line: how many lines the agent printed and the last one,
+// shortened; nothing when it printed none.
+std::string OutputNoteOf(const Client::AgentOutput& output);
+
+// Every line kept, under a title that says who printed how many lines:
+// "<who> 12 lines, the last 8:" and each line indented. None when nothing was
+// printed.
+std::vector<std::string> OutputLinesOf(const Client::AgentOutput& output, const std::string& who);
 
 } // namespace Monitor
 } // namespace Talmex

@@ -81,6 +81,7 @@ int RunLiveView(Client::Client& client, Screen& screen, const Taps& taps, const 
         view.agent = agent;
         view.channel = Client::Describe(client.GetStatus());
         view.note = diagnosis.NoteOf(view.latest);
+        view.output = OutputNoteOf(client.Agent().Output());
         view.taps = taps.Describe();
         view.trouble = taps.Trouble();
         view.magYawCorrectionWish = controls.MagYawCorrectionWish();

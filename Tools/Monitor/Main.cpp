@@ -2,6 +2,7 @@
 // reports; --check says instead where the agent would find its plug-in.
 
 #include "Client/Client.h"
+#include "Monitor/Diagnosis.h"
 #include "Monitor/LiveView.h"
 #include "Monitor/Options.h"
 #include "Monitor/PlainOutput.h"
@@ -49,7 +50,7 @@ int _Watch(const Options& options)
     Client::Client client;
     taps.Attach(client);
     const bool isConnected = options.attachHost.empty()
-                                 ? client.Spawn(AgentPathOf(options))
+                                 ? client.Spawn(AgentPathOf(options), options.headset)
                                  : client.Attach(options.attachHost, options.attachPort);
     if (!isConnected) {
         std::fprintf(stderr, "talmex-monitor: %s\n", client.LastError().c_str());
@@ -63,6 +64,11 @@ int _Watch(const Options& options)
     for (size_t start = 0, end; (end = summary.find('\n', start)) != std::string::npos;
          start = end + 1) {
         std::fprintf(stderr, "talmex-monitor: %s\n", summary.substr(start, end - start).c_str());
+    }
+    // Stopped, the agent has handed over the last of what it printed.
+    client.Stop();
+    for (const std::string& line : OutputLinesOf(client.Agent().Output(), "the agent printed")) {
+        std::fprintf(stderr, "talmex-monitor: %s\n", line.c_str());
     }
     return isWhole ? status : 1;
 }
@@ -82,7 +88,12 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.check) {
-        return static_cast<int>(CheckPlugin(AgentPathOf(options), std::cout));
+        std::string folder;
+        if (!Client::HeadsetFolder(AgentPathOf(options), options.headset, folder, error)) {
+            std::cout << error << "\n";
+            return kUsageError;
+        }
+        return static_cast<int>(CheckPlugin(AgentPathOf(options), folder, std::cout));
     }
     CatchStopSignals();
     IgnoreBrokenPipes();

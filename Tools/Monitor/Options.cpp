@@ -53,6 +53,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
             options.json = true;
         } else if (argument == "--agent" && hasValue) {
             options.agentPath = argv[++i];
+        } else if (argument == "--headset" && hasValue) {
+            options.headset = argv[++i];
         } else if (argument == "--attach" && hasValue) {
             if (!_ParseHostPort(argv[++i], options.attachHost, options.attachPort)) {
                 error = "--attach wants HOST:PORT, not " + std::string(argv[i]);
@@ -84,8 +86,10 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
         error = "--check looks at the plug-in only; it goes with neither --record nor --opentrack";
         return false;
     }
-    if (!options.attachHost.empty() && (!options.agentPath.empty() || options.check)) {
-        error = "--attach talks to a running agent; it goes with neither --agent nor --check";
+    if (!options.attachHost.empty() &&
+        (!options.agentPath.empty() || options.check || options.headset != Client::kSimulatedHeadset)) {
+        error = "--attach talks to a running agent; it goes with neither --agent, --headset nor "
+                "--check";
         return false;
     }
     return true;
@@ -93,10 +97,11 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
 
 const char* Usage()
 {
-    return "usage: talmex-monitor [--agent PATH | --attach HOST:PORT] [--json] [--every N] "
+    return "usage: talmex-monitor [--agent PATH] [--headset NAME] [--json] [--every N] "
            "[--count N]\n"
            "                      [--record FILE] [--opentrack HOST[:PORT]]\n"
-           "       talmex-monitor --check [--agent PATH]\n"
+           "       talmex-monitor --attach HOST:PORT [--json] [--every N] [--count N] ...\n"
+           "       talmex-monitor --check [--agent PATH] [--headset NAME]\n"
            "\n"
            "Starts the agent (by default the talmex-agent beside this program) and shows its\n"
            "reports live in the terminal; without a terminal, or in one smaller than 80 x 24,\n"
@@ -105,6 +110,9 @@ const char* Usage()
            "Printing lines, it stops with exit status 1 once no report has come for 5 s.\n"
            "\n"
            "  --agent PATH        start this agent\n"
+           "  --headset NAME      start it in the folder of this headset, headsets/NAME\n"
+           "                      beside the agent (default: simulated, the agent's own\n"
+           "                      folder)\n"
            "  --attach HOST:PORT  watch an agent that runs already\n"
            "  --json              print one JSON object per report\n"
            "  --every N           print every N-th report only\n"
@@ -116,10 +124,11 @@ const char* Usage()
            "  --opentrack HOST[:PORT]\n"
            "                      send sensor 0's pose to a head-tracking hub's \"UDP over\n"
            "                      network\" input, one datagram per report (port 4242)\n"
-           "  --check             say where the agent would find its headset plug-in, and\n"
-           "                      which entry points it lacks; exit status 0 when complete,\n"
-           "                      1 when the agent would serve without a plug-in, 3 when\n"
-           "                      entry points are missing\n";
+           "  --check             say where the agent would find its headset plug-in, what\n"
+           "                      the plug-in prints while loading, and which entry points\n"
+           "                      it lacks; exit status 0 when complete, 1 when the agent\n"
+           "                      would serve without a plug-in, 2 for a headset there is\n"
+           "                      not, 3 when entry points are missing\n";
 }
 
 std::string AgentPathOf(const Options& options)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Client/Headsets.h"
+
 #include <cstdint>
 #include <string>
 
@@ -13,6 +15,8 @@ struct Options {
     bool json = false;
     // Empty: the agent beside the monitor's own executable.
     std::string agentPath;
+    // Started in this headset's folder, where it looks for its plug-in first.
+    std::string headset = Client::kSimulatedHeadset;
     // Empty: start the agent instead of attaching.
     std::string attachHost;
     uint16_t attachPort = 0;

@@ -1,11 +1,17 @@
 #include "Monitor/PluginCheck.h"
 
+#include "Client/Headsets.h"
+#include "Monitor/Diagnosis.h"
+#include "Monitor/OutputCapture.h"
 #include "Plugin/EntryPoints.h"
 #include "Plugin/Location.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
+#include <sstream>
 #include <unistd.h>
 #include <vector>
 
@@ -21,28 +27,10 @@ constexpr const char* kEntryPoints[] = {
 };
 constexpr size_t kEntryPointCount = sizeof kEntryPoints / sizeof kEntryPoints[0];
 
-std::string _CurrentDirectory()
-{
-    char path[PATH_MAX];
-    return getcwd(path, sizeof path) != nullptr ? path : "?";
-}
-
 std::string _RealPath(const std::string& path)
 {
     char resolved[PATH_MAX];
     return realpath(path.c_str(), resolved) != nullptr ? resolved : path;
-}
-
-// The agent's module path is the folder of its executable with every link
-// resolved, as /proc/self/exe names it.
-std::string _FolderOf(const std::string& agentPath)
-{
-    const std::string path = _RealPath(agentPath);
-    const size_t separator = path.rfind('/');
-    if (separator == std::string::npos) {
-        return ".";
-    }
-    return path.substr(0, separator == 0 ? 1 : separator);
 }
 
 std::vector<std::string> _MissingEntryPoints(void* library)
@@ -58,38 +46,60 @@ std::vector<std::string> _MissingEntryPoints(void* library)
 
 } // namespace
 
-PluginCheckResult CheckPlugin(const std::string& agentPath, std::ostream& out)
+PluginCheckResult CheckPlugin(const std::string& agentPath, const std::string& folder,
+                              std::ostream& out)
 {
     out << "agent: " << agentPath;
     if (access(agentPath.c_str(), X_OK) != 0) {
         out << " (not there; checking where it would look)";
     }
     out << "\n";
+    const std::string agentFolder = Client::AgentFolder(agentPath);
+    // The relative path resolves against the folder, as it would in the agent.
+    if (chdir(folder.c_str()) != 0) {
+        out << "cannot enter " << folder << ", where the agent would start: "
+            << std::strerror(errno) << "\n";
+        return PluginCheckResult::kNoPlugin;
+    }
+    std::ostringstream attempts;
     std::string found;
-    void* const library = Plugin::OpenLibrary(
-        [&] { return _FolderOf(agentPath); },
-        [&](Plugin::Place place, const std::string& path, void* handle) {
-            out << "tried " << path << " ("
-                << (place == Plugin::Place::BelowCurrentDirectory
-                        ? "below the current directory " + _CurrentDirectory()
-                        : std::string("beside the agent"))
-                << "): ";
-            if (handle == nullptr) {
-                const char* reason = dlerror();
-                out << "not loaded: " << (reason != nullptr ? reason : "no reason given") << "\n";
-                return;
+    std::vector<std::string> missing;
+    Client::AgentOutput printed;
+    CaptureOutput(
+        [&] {
+            void* library = Plugin::OpenLibrary(
+                [&] { return agentFolder; },
+                [&](Plugin::Place place, const std::string& path, void* handle) {
+                    attempts << "tried " << path << " ("
+                             << (place == Plugin::Place::BelowCurrentDirectory
+                                     ? "below " + folder + ", where the agent starts"
+                                     : std::string("beside the agent"))
+                             << "): ";
+                    if (handle == nullptr) {
+                        const char* reason = dlerror();
+                        attempts << "not loaded: " << (reason != nullptr ? reason : "no reason given")
+                                 << "\n";
+                        return;
+                    }
+                    attempts << "loaded\n";
+                    found = _RealPath(path);
+                });
+            if (library != nullptr) {
+                missing = _MissingEntryPoints(library);
+                dlclose(library);
             }
-            out << "loaded\n";
-            found = _RealPath(path);
-        });
-    if (library == nullptr) {
+        },
+        printed);
+    out << attempts.str();
+    for (const std::string& line : OutputLinesOf(printed, "the plug-in printed while loading")) {
+        out << line << "\n";
+    }
+    if (found.empty()) {
         out << "no plug-in: the agent would serve without one, and every value it reports "
                "would be zero\n";
         return PluginCheckResult::kNoPlugin;
     }
 
-    const std::vector<std::string> missing = _MissingEntryPoints(library);
-    dlclose(library);
     out << "plug-in: " << found << "\n";
     if (missing.empty()) {
         out << "entry points: all " << kEntryPointCount << " present\n";

@@ -15,11 +15,13 @@ enum class PluginCheckResult {
     kMissingEntryPoints = 3,
 };
 
-// Looks for the headset plug-in where the agent at agentPath would, in its
-// order, loads it the way the agent does, and writes what it found to out:
-// each place tried with the loader's own error, the file found and the entry
-// points it lacks.
-PluginCheckResult CheckPlugin(const std::string& agentPath, std::ostream& out);
+// Looks for the headset plug-in where the agent at agentPath, started in the
+// folder, would, in its order, loads it the way the agent does, and writes
+// what it found to out: each place tried with the loader's own error, what
+// the plug-in printed while loading, the file found and the entry points it
+// lacks. The check moves this process into the folder.
+PluginCheckResult CheckPlugin(const std::string& agentPath, const std::string& folder,
+                              std::ostream& out);
 
 } // namespace Monitor
 } // namespace Talmex

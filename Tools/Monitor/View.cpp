@@ -60,7 +60,8 @@ void _DrawHeader(Painter& painter, const View& view)
                           static_cast<unsigned long long>(counters.requestsSent),
                           static_cast<unsigned long long>(counters.requestsAccepted)));
     painter.NextRow();
-    painter.Put(0, view.note, A_BOLD | ColorOf(kNotePair));
+    const int column = painter.Put(0, view.note, A_BOLD | ColorOf(kNotePair));
+    painter.Put(view.note.empty() ? 0 : column + 2, view.output);
     painter.NextRow();
     if (!view.taps.empty()) {
         const int column = painter.Put(0, view.taps);

@@ -23,6 +23,7 @@ struct View {
     std::string agent;   // which agent, and how it is reached
     std::string channel; // the client's status in words
     std::string note;    // why nothing tracks, when that is so
+    std::string output;  // what the agent printed, when it printed anything
     std::string taps;    // what recording and bridge have done, if they run
     std::string trouble; // why the recording is in trouble, when it is
     std::optional<bool> magYawCorrectionWish;

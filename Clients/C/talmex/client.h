@@ -132,10 +132,18 @@ typedef struct talmex_counters {
 TALMEX_API talmex_error talmex_create(talmex_client** client);
 TALMEX_API talmex_error talmex_destroy(talmex_client* client); /* stops an agent it started */
 
-/* Starts the agent (agent_path NULL: the installed one, else one on the
- * PATH) and waits at most a second for its port; or attaches to a running
- * agent. */
+/* Starts the agent and waits at most a second for its port; or attaches to
+ * a running agent. agent_path NULL: the agent installed with this library,
+ * else talmex-agent in an absolute folder of the PATH. The agent is started
+ * in its own folder, where it finds the simulated headset, never in the
+ * host's working directory. */
 TALMEX_API talmex_error talmex_spawn(talmex_client* client, const char* agent_path);
+/* As talmex_spawn, with the agent started in the folder of the named headset,
+ * <agent's folder>/headsets/NAME (headset NULL or "simulated": the agent's
+ * own folder). A name that is not one plain folder name, or names no folder,
+ * gives TALMEX_ERROR_NOT_STARTED, and talmex_last_error lists the headsets. */
+TALMEX_API talmex_error talmex_spawn_headset(talmex_client* client, const char* agent_path,
+                                             const char* headset);
 TALMEX_API talmex_error talmex_attach(talmex_client* client, const char* host, uint16_t port);
 TALMEX_API talmex_error talmex_stop(talmex_client* client);
 
@@ -156,6 +164,13 @@ TALMEX_API talmex_error talmex_get_counters(talmex_client* client, talmex_counte
 /* The last failure since the last successful spawn or attach, in words
  * (empty when none), cut to fit and always terminated. */
 TALMEX_API talmex_error talmex_last_error(talmex_client* client, char* text, size_t size);
+/* What the agent this handle started has printed, its plug-in mostly: the
+ * number of lines so far, and the last few lines, oldest first, each ended by
+ * a newline, control characters made '?'; the oldest are left out to fit,
+ * and the text is always terminated. Kept after the agent has ended, until
+ * the next spawn. */
+TALMEX_API talmex_error talmex_agent_output(talmex_client* client, uint64_t* line_count,
+                                            char* text, size_t size);
 
 /* A talmex_error or a talmex_status in words; any other value is unknown. */
 TALMEX_API const char* talmex_error_text(int error);

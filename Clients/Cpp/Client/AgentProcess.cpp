@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -18,16 +19,16 @@
 
 extern char** environ;
 
-#ifndef TALMEX_INSTALLED_AGENT
-#define TALMEX_INSTALLED_AGENT "/usr/local/bin/talmex-agent"
-#endif
-
 namespace Talmex {
 namespace Client {
 
 namespace {
 
 constexpr int kReapPollMicroseconds = 2000;
+// Bytes of the child's output taken in per look: a plug-in that prints
+// without pause cannot hold up the host, and what is left waits in the pipe.
+constexpr int kOutputReadsPerLook = 16;
+constexpr size_t kOutputReadSize = 4096;
 
 // The inodes of the sockets among the process's open descriptors.
 std::vector<unsigned long> _SocketInodes(pid_t pid)
@@ -58,11 +59,6 @@ bool _IsAgentPort(unsigned port)
            std::end(Protocol::kAgentPorts);
 }
 
-bool _IsExecutable(const std::string& path)
-{
-    return !path.empty() && access(path.c_str(), X_OK) == 0;
-}
-
 } // namespace
 
 AgentProcess::~AgentProcess()
@@ -70,36 +66,64 @@ AgentProcess::~AgentProcess()
     Stop();
 }
 
-bool AgentProcess::Start(const std::string& agentPath, std::string& error)
+bool AgentProcess::Start(const std::string& agentPath, const std::string& headset,
+                         std::string& error)
 {
     Stop();
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+    _output.Clear();
+    std::string agent = agentPath;
+    std::string folder;
+    if ((agent.empty() && !FindAgent(agent, error)) ||
+        !HeadsetFolder(agent, headset, folder, error)) {
+        return false;
+    }
+    // The child changes its directory before it runs the agent.
+    if (agent[0] != '/') {
+        char current[PATH_MAX];
+        if (getcwd(current, sizeof current) != nullptr) {
+            agent = std::string(current) + "/" + agent;
+        }
+    }
+    int input[2] = {-1, -1};
+    int output[2] = {-1, -1};
+    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
         error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        for (int end : input) {
+            if (end != -1) {
+                close(end);
+            }
+        }
         return false;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     // A process group of its own: Ctrl-C at the host's terminal is the host's
     // to handle, and the host stops the agent in order by closing the pipe.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    char* const arguments[] = {const_cast<char*>(agentPath.c_str()), nullptr};
+    char* const arguments[] = {const_cast<char*>(agent.c_str()), nullptr};
     const int result =
-        posix_spawn(&_pid, agentPath.c_str(), &actions, &attributes, arguments, environ);
+        posix_spawn(&_pid, agent.c_str(), &actions, &attributes, arguments, environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[0]);
+    close(input[0]);
+    close(output[1]);
     if (result != 0) {
-        close(pipeEnds[1]);
+        close(input[1]);
+        close(output[0]);
         _pid = -1;
-        error = "cannot start " + agentPath + ": " + std::strerror(result);
+        error = "cannot start " + agent + " in " + folder + ": " + std::strerror(result);
         return false;
     }
-    _input = pipeEnds[1];
+    _input = input[1];
+    _outputPipe = output[0];
+    fcntl(_outputPipe, F_SETFL, O_NONBLOCK);
     _exited = false;
     return true;
 }
@@ -157,6 +181,7 @@ bool AgentProcess::_Reap(bool wait)
     if (_pid <= 0 || _exited) {
         return _exited;
     }
+    _TakeOutput();
     int status = 0;
     pid_t result;
     do {
@@ -165,8 +190,42 @@ bool AgentProcess::_Reap(bool wait)
     if (result == _pid) {
         _exited = true;
         _status = status;
+        _EndOutput();
     }
     return _exited;
+}
+
+bool AgentProcess::_ReadOutput()
+{
+    char buffer[kOutputReadSize];
+    for (int reads = 0; reads < kOutputReadsPerLook; ++reads) {
+        const ssize_t size = read(_outputPipe, buffer, sizeof buffer);
+        if (size <= 0) {
+            return size == 0;
+        }
+        _output.Add(buffer, static_cast<size_t>(size));
+    }
+    return false;
+}
+
+void AgentProcess::_TakeOutput()
+{
+    if (_outputPipe != -1 && _ReadOutput()) {
+        _EndOutput(); // every writer has gone
+    }
+}
+
+// The child has ended: what it left in the pipe is the end of its output. A
+// process of its own that still writes there is not waited for.
+void AgentProcess::_EndOutput()
+{
+    if (_outputPipe == -1) {
+        return;
+    }
+    _ReadOutput();
+    close(_outputPipe);
+    _outputPipe = -1;
+    _output.Finish();
 }
 
 void AgentProcess::Stop(int timeoutMilliseconds)
@@ -186,25 +245,8 @@ void AgentProcess::Stop(int timeoutMilliseconds)
         kill(_pid, SIGKILL);
         _Reap(true);
     }
+    _EndOutput();
     _pid = -1;
-}
-
-std::string DefaultAgentPath()
-{
-    if (_IsExecutable(TALMEX_INSTALLED_AGENT)) {
-        return TALMEX_INSTALLED_AGENT;
-    }
-    if (const char* path = std::getenv("PATH")) {
-        std::istringstream folders(path);
-        std::string folder;
-        while (std::getline(folders, folder, ':')) {
-            const std::string candidate = (folder.empty() ? "." : folder) + "/talmex-agent";
-            if (_IsExecutable(candidate)) {
-                return candidate;
-            }
-        }
-    }
-    return TALMEX_INSTALLED_AGENT;
 }
 
 } // namespace Client

@@ -85,11 +85,11 @@ Client::~Client()
     Stop();
 }
 
-bool Client::Spawn(const std::string& agentPath)
+bool Client::Spawn(const std::string& agentPath, const std::string& headset)
 {
     Stop();
     std::string error;
-    if (!_agent.Start(agentPath, error)) {
+    if (!_agent.Start(agentPath, headset, error)) {
         return _Fail(Status::kFailed, error);
     }
     const Clock::time_point deadline = Clock::now() + kBindTime;

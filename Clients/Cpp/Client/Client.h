@@ -49,9 +49,12 @@ public:
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
-    // Starts the agent as a child and waits, at most a second, until it has
-    // bound its port. False, with the reason in LastError, otherwise.
-    bool Spawn(const std::string& agentPath = DefaultAgentPath());
+    // Starts the agent as a child (the one at agentPath, else FindAgent's) in
+    // the folder of the named headset (see Headsets.h), and waits, at most a
+    // second, until it has bound its port. False, with the reason in
+    // LastError, otherwise.
+    bool Spawn(const std::string& agentPath = std::string(),
+               const std::string& headset = kSimulatedHeadset);
     // Talks to an agent that runs already.
     bool Attach(const std::string& host, uint16_t port);
     // Stops the agent this client started; detaches from any other.
@@ -94,7 +97,7 @@ public:
     // Time since the newest report, or -1 ms before the first.
     std::chrono::milliseconds NewestReportAge() const;
     uint16_t Port() const { return _port; }
-    // The agent this client started, if any.
+    // The agent this client started, if any, with what it printed.
     const AgentProcess& Agent() const { return _agent; }
     // What went wrong since the last successful Spawn or Attach, in words.
     const std::string& LastError() const { return _error; }

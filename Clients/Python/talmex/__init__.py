@@ -1,7 +1,9 @@
 """Client of the Talmex headset agent, standard library only."""
 
-from .agent_process import AgentProcess, default_agent_path
+from .agent_output import AgentOutput
+from .agent_process import AgentProcess, find_agent
 from .client import Client, Counters, Status
+from .headsets import SIMULATED_HEADSET, headset_folder
 from .jsontext import to_json
 from .orientation import YawPitchRoll, yaw_pitch_roll
 from .protocol import (AGENT_PORTS, REPORT_SIZE, DisplayFlag, DisplayState, Report, ReportCheck,
@@ -10,9 +12,9 @@ from .protocol import (AGENT_PORTS, REPORT_SIZE, DisplayFlag, DisplayState, Repo
 from .wish_list import WishList
 
 __all__ = [
-    "AGENT_PORTS", "AgentProcess", "Client", "Counters", "DisplayFlag", "DisplayState",
-    "REPORT_SIZE", "Report", "ReportCheck", "Request", "RequestHeader", "SensorFlag",
-    "SensorState", "SensorWishes", "Status", "WishList", "Wishes", "YawPitchRoll",
-    "decode_report", "default_agent_path", "read_request", "to_json", "write_report",
-    "write_request", "yaw_pitch_roll",
+    "AGENT_PORTS", "AgentOutput", "AgentProcess", "Client", "Counters", "DisplayFlag",
+    "DisplayState", "REPORT_SIZE", "Report", "ReportCheck", "Request", "RequestHeader",
+    "SIMULATED_HEADSET", "SensorFlag", "SensorState", "SensorWishes", "Status", "WishList",
+    "Wishes", "YawPitchRoll", "decode_report", "find_agent", "headset_folder", "read_request",
+    "to_json", "write_report", "write_request", "yaw_pitch_roll",
 ]

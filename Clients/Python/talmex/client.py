@@ -8,7 +8,8 @@ import time
 from dataclasses import dataclass
 from typing import Optional
 
-from .agent_process import AgentProcess, default_agent_path
+from .agent_process import AgentProcess
+from .headsets import SIMULATED_HEADSET
 from .protocol import (REPORT_SIZE, Report, ReportCheck, Request, RequestHeader, decode_report, next_sequence,
                        write_request)
 from .session import SessionTracker
@@ -81,11 +82,13 @@ class Client:
     def __exit__(self, *exception) -> None:
         self.stop()
 
-    def spawn(self, agent_path: Optional[str] = None) -> bool:
-        """Starts the agent as a child and waits, at most a second, until it
-        has bound its port. False, with the reason in last_error, otherwise."""
+    def spawn(self, agent_path: Optional[str] = None, headset: str = SIMULATED_HEADSET) -> bool:
+        """Starts the agent as a child (the one at agent_path, else
+        find_agent's) in the folder of the named headset (see headsets.py),
+        and waits, at most a second, until it has bound its port. False, with
+        the reason in last_error, otherwise."""
         self.stop()
-        if not self._agent.start(agent_path or default_agent_path()):
+        if not self._agent.start(agent_path, headset):
             return self._fail(Status.FAILED, self._agent.error)
         deadline = time.monotonic() + self._BIND_TIME
         while time.monotonic() < deadline:
@@ -213,7 +216,7 @@ class Client:
 
     @property
     def agent(self) -> AgentProcess:
-        """The agent this client started, if any."""
+        """The agent this client started, if any, with what it printed."""
         return self._agent
 
     @property

@@ -5,6 +5,7 @@ import sys
 from typing import Tuple
 
 from .client import Client, Counters, Status
+from .headsets import SIMULATED_HEADSET
 from .jsontext import to_json
 from .orientation import yaw_pitch_roll
 from .protocol import Report
@@ -26,11 +27,32 @@ def _positive(text: str) -> int:
     return int(text)
 
 
+def add_headset_argument(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("--headset", metavar="NAME",
+                        help="start the agent in the folder of this headset, headsets/NAME beside the"
+                             f" agent (default: {SIMULATED_HEADSET}, the agent's own folder)")
+
+
+def start(client: Client, args: argparse.Namespace, program: str) -> bool:
+    """Attaches or spawns as the arguments say; False, with the reason
+    printed, when that failed."""
+    if args.attach and args.headset:
+        print(f"{program}: --attach talks to a running agent; it goes with no --headset", file=sys.stderr)
+        return False
+    started = (client.attach(*args.attach) if args.attach
+               else client.spawn(args.agent, args.headset or SIMULATED_HEADSET))
+    if not started:
+        print(f"{program}: {client.last_error}", file=sys.stderr)
+    return started
+
+
 def add_arguments(parser: argparse.ArgumentParser) -> None:
     parser.add_argument("--attach", metavar="HOST:PORT", type=host_and_port,
                         help="talk to an agent that runs already instead of starting one")
     parser.add_argument("--agent", metavar="PATH",
-                        help="the agent to start (default: the installed one, else talmex-agent on the PATH)")
+                        help="the agent to start (default: the one installed with this package, else"
+                             " talmex-agent on the PATH)")
+    add_headset_argument(parser)
     parser.add_argument("--json", action="store_true", help="print each report as one line of JSON")
     parser.add_argument("--count", metavar="N", type=_positive, help="stop after N lines")
     parser.add_argument("--every", metavar="N", type=_positive, default=1,
@@ -71,8 +93,6 @@ def _print_reports(client: Client, args: argparse.Namespace) -> int:
 
 def run(args: argparse.Namespace) -> int:
     with Client() as client:
-        started = client.attach(*args.attach) if args.attach else client.spawn(args.agent)
-        if not started:
-            print(f"talmex: {client.last_error}", file=sys.stderr)
+        if not start(client, args, "talmex"):
             return 1
         return _print_reports(client, args)

@@ -10,8 +10,11 @@ import unittest
 from pathlib import Path
 from unittest import mock
 
+from talmex import agent_process
 from talmex.__main__ import main
+from talmex.agent_output import AgentOutput
 from talmex.client import Client, Status
+from talmex.headsets import SIMULATED_HEADSET
 from talmex.protocol import AGENT_PORTS
 from tests.test_protocol import GOLDEN
 
@@ -25,9 +28,15 @@ class AgentTest(unittest.TestCase):
     def setUp(self):
         self.client = Client()
         self.addCleanup(self.client.stop)
+        self.headset = SIMULATED_HEADSET
+
+    def set_environment(self, **variables):
+        environment = mock.patch.dict(os.environ, **variables)
+        environment.start()
+        self.addCleanup(environment.stop)
 
     def use_scripted_headset(self):
-        """Agents started from here on load the scripted plug-in, which logs
+        """Agents started from here on serve the scripted headset, which logs
         their headset commands to a file of the test's own."""
         log = tempfile.NamedTemporaryFile(prefix="talmex-scripted-", delete=False)
         log.close()
@@ -36,9 +45,7 @@ class AgentTest(unittest.TestCase):
         environment = mock.patch.dict(os.environ, TALMEX_SCRIPTED_LOG=log.name)
         environment.start()
         self.addCleanup(environment.stop)
-        self.addCleanup(os.chdir, os.getcwd())
-        # The agent looks for the plug-in below its current directory first.
-        os.chdir(os.path.join(PLUGIN_FOLDERS, "scripted"))
+        self.headset = "scripted"
 
     def commands(self):
         return self.log.read_text().splitlines()
@@ -53,8 +60,53 @@ class AgentTest(unittest.TestCase):
         self.poll_until(lambda: False, timeout=seconds)
 
     def spawn(self):
-        self.assertTrue(self.client.spawn(AGENT), self.client.last_error)
+        self.assertTrue(self.client.spawn(AGENT, self.headset), self.client.last_error)
         self.assertIsNotNone(self.client.wait(2.0), "a first report")
+
+    def test_a_plug_in_in_the_hosts_directory_is_not_loaded(self):
+        self.addCleanup(os.chdir, os.getcwd())
+        os.chdir(os.path.join(PLUGIN_FOLDERS, "scripted"))
+        self.spawn()
+        self.assertEqual(self.client.state.display.resolution, [1280, 800])
+
+    def test_a_named_headset_serves_and_what_it_prints_is_kept(self):
+        """At load on standard output, which reaches the pipe when the agent
+        ends, and at each OVR_Initialize on standard error, at once."""
+        self.set_environment(TALMEX_SCRIPTED_SAY="scripted:")
+        self.headset = "scripted"
+        self.spawn()
+        output = self.client.agent.output
+        self.assertTrue(self.poll_until(lambda: output.count == 1))
+        self.assertEqual(list(output.lines), ["scripted: OVR_Initialize"])
+        self.client.stop()
+        self.assertEqual((output.count, list(output.lines)),
+                         (2, ["scripted: OVR_Initialize", "scripted: loaded"]))
+
+    def test_a_headset_there_is_not_is_refused_with_those_there_are(self):
+        for name in ["missing", "../scripted", ".hidden", "", "a/b"]:
+            self.assertFalse(self.client.spawn(AGENT, name))
+            self.assertEqual(self.client.status, Status.FAILED)
+            self.assertFalse(self.client.agent.is_started)
+            self.assertIn("; the headsets are: simulated, ", self.client.last_error)
+            self.assertIn(", scripted, ", self.client.last_error)
+        errors = io.StringIO()
+        with contextlib.redirect_stderr(errors):
+            self.assertEqual(main(["view", "--agent", AGENT, "--headset", "missing", "--port", "0"]), 1)
+        self.assertTrue(errors.getvalue().startswith("talmex view: no headset 'missing'; the headsets are: "))
+
+    def test_finds_the_agent_in_the_absolute_folders_of_the_path(self):
+        folder = os.path.dirname(AGENT)
+        self.set_environment(PATH=os.pathsep.join(["bin", "/nonexistent", folder]))
+        self.assertEqual(agent_process.find_agent(), (AGENT, ""))
+        self.addCleanup(os.chdir, os.getcwd())
+        os.chdir(folder)
+        self.set_environment(PATH=".:/nonexistent")
+        with mock.patch.object(agent_process, "AGENT_FROM_PACKAGE", "../lib/talmex/talmex-agent"):
+            path, error = agent_process.find_agent()
+        installed = os.path.normpath(os.path.join(os.path.dirname(agent_process.__file__), "..", "lib",
+                                                  "talmex", "talmex-agent"))
+        self.assertEqual((path, error), ("", f"cannot find talmex-agent: tried {installed} (installed with"
+                                             " this package), then /nonexistent/talmex-agent (on the PATH)"))
 
     def test_decodes_the_simulated_headset_and_stops_the_agent_cleanly(self):
         self.spawn()
@@ -132,6 +184,25 @@ class AgentTest(unittest.TestCase):
         self.keep_polling(0.2)  # the confirmed reset must not come again
         self.assertEqual(self.commands()[3:],
                          ["OVR_Destroy()", "OVR_Initialize()", "OVR_SetSensorPredictionTime(0, 0.25)"])
+
+
+class AgentOutputTest(unittest.TestCase):
+    def test_counts_lines_and_keeps_the_last_ones_bounded_and_printable(self):
+        output = AgentOutput()
+        output.add(b"fir")
+        output.add(b"st\r\nse\x1b[2Jcond\n")
+        self.assertEqual((output.count, list(output.lines)), (2, ["first", "se?[2Jcond"]))
+        long_line = b"x" * (AgentOutput.LONGEST_LINE + 50)
+        for _ in range(AgentOutput.KEPT_LINES):
+            output.add(long_line + b"\n")
+        output.add(b"unended \xff")
+        self.assertEqual(output.count, 2 + AgentOutput.KEPT_LINES)
+        output.finish()
+        output.finish()
+        self.assertEqual(output.count, 3 + AgentOutput.KEPT_LINES)
+        self.assertEqual(len(output.lines), AgentOutput.KEPT_LINES)
+        self.assertEqual(output.lines[0], "x" * AgentOutput.LONGEST_LINE)
+        self.assertEqual(output.lines[-1], "unended \ufffd")
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@ import unittest
 from unittest import mock
 
 from talmex.client import Client
+from talmex.headsets import SIMULATED_HEADSET
 from talmex.view import _port, _resolve
 from talmex.view.broadcast import Broadcast
 from talmex.view.commands import parse_command
@@ -157,7 +158,8 @@ class ViewServerTest(unittest.TestCase):
             self.use_scripted_headset()
         self.client = Client()
         self.addCleanup(self.client.stop)
-        self.assertTrue(self.client.spawn(AGENT), self.client.last_error)
+        self.assertTrue(self.client.spawn(AGENT, "scripted" if scripted else SIMULATED_HEADSET),
+                        self.client.last_error)
         self.server = ViewServer(("127.0.0.1", 0), self.client, control)
         thread = threading.Thread(target=self.server.serve_forever)
         thread.start()

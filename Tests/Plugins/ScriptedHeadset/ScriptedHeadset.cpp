@@ -156,6 +156,17 @@ OVR_Bool AsBool(int result)
     return static_cast<OVR_Bool>(result);
 }
 
+void Say(FILE* stream, const char* what)
+{
+    if (const char* text = std::getenv("TALMEX_SCRIPTED_SAY")) {
+        std::fprintf(stream, "%s %s\n", text, what);
+    }
+}
+
+const struct SayLoaded {
+    SayLoaded() { Say(stdout, "loaded"); }
+} _sayLoaded;
+
 } // namespace
 
 extern "C" {
@@ -191,6 +202,7 @@ OVR_Bool OVR_Update(OVR_MessageList* messages)
 OVR_Bool OVR_Initialize()
 {
     Record(Call::Command, "OVR_Initialize()");
+    Say(stderr, "OVR_Initialize");
     return AsBool(Respond("OVR_Initialize"));
 }
 

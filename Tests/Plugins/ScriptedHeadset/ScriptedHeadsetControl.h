@@ -15,6 +15,9 @@
 // TALMEX_SCRIPTED_ANSWERS, entries "OVR_Name result value..." separated by
 // ';', each writing as many out-values as it gives (read when the script is
 // reset); and TALMEX_SCRIPTED_QUERY_DELAY_US, a sleep before every query.
+// TALMEX_SCRIPTED_SAY=TEXT makes it print as foreign plug-ins may: "TEXT
+// loaded" on standard output as it loads, and "TEXT OVR_Initialize" on
+// standard error at each OVR_Initialize.
 
 extern "C" {
 

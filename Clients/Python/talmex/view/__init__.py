@@ -6,7 +6,7 @@ import sys
 from typing import Optional, Tuple
 
 from ..client import Client
-from ..print_reports import host_and_port
+from ..print_reports import add_headset_argument, host_and_port, start
 from .server import ViewServer
 from .guard import is_loopback, plain_number
 
@@ -24,9 +24,11 @@ def _port(text: str) -> int:
 def add_arguments(parser: argparse.ArgumentParser) -> None:
     source = parser.add_mutually_exclusive_group()
     source.add_argument("--agent", metavar="PATH",
-                        help="the agent to start (default: the installed one, else talmex-agent on the PATH)")
+                        help="the agent to start (default: the one installed with this package, else"
+                             " talmex-agent on the PATH)")
     source.add_argument("--attach", metavar="HOST:PORT", type=host_and_port,
                         help="talk to an agent that runs already instead of starting one")
+    add_headset_argument(parser)
     parser.add_argument("--bind", metavar="ADDRESS", default="127.0.0.1",
                         help="the address to serve on (default: 127.0.0.1); the page is read-only on any"
                              " but a loopback one unless --control is given")
@@ -54,9 +56,7 @@ def run(args: argparse.Namespace) -> int:
     address, is_loopback = resolved
     control = is_loopback or args.control
     with Client() as client:
-        started = client.attach(*args.attach) if args.attach else client.spawn(args.agent)
-        if not started:
-            print(f"talmex view: {client.last_error}", file=sys.stderr)
+        if not start(client, args, "talmex view"):
             return 1
         try:
             server = ViewServer((address, args.port), client, control)
