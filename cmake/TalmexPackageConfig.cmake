@@ -1,5 +1,6 @@
 # What a consumer finds after an install: find_package(Talmex) giving
-# Talmex::client, and talmex-client.pc for pkg-config. Both locate the
+# Talmex::client and Talmex::client_c, and for pkg-config talmex-client.pc
+# (the C interface) and talmex-client-cpp.pc (the C++ libraries). Both locate the
 # install from their own place, so an install prefix can be moved.
 include(CMakePackageConfigHelpers)
 
@@ -16,6 +17,8 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/TalmexConfig.cmake
 
 set(TALMEX_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 file(RELATIVE_PATH TALMEX_PREFIX_FROM_PKGCONFIG /${TALMEX_PKGCONFIG_DIR} /)
-configure_file(cmake/talmex-client.pc.in ${CMAKE_CURRENT_BINARY_DIR}/talmex-client.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/talmex-client.pc
-  DESTINATION ${TALMEX_PKGCONFIG_DIR} COMPONENT development)
+foreach(name talmex-client talmex-client-cpp)
+  configure_file(cmake/${name}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${name}.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}.pc
+    DESTINATION ${TALMEX_PKGCONFIG_DIR} COMPONENT development)
+endforeach()
