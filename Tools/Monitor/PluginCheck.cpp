@@ -1,9 +1,11 @@
 #include "Monitor/PluginCheck.h"
 
+#include "Plugin/Describe.h"
 #include "Plugin/EntryPoints.h"
 #include "Plugin/Location.h"
 
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <unistd.h>
@@ -56,6 +58,21 @@ std::vector<std::string> _MissingEntryPoints(void* library)
     return missing;
 }
 
+// What the plug-in says of itself, when it says anything.
+void _Describe(void* library, std::ostream& out)
+{
+    const auto describe =
+        reinterpret_cast<decltype(&TalmexPlugin_Describe)>(dlsym(library, Plugin::kDescribeName));
+    const char* text = describe != nullptr ? describe() : nullptr;
+    if (text == nullptr || *text == '\0') {
+        return;
+    }
+    out << "the plug-in says:\n" << text;
+    if (text[std::strlen(text) - 1] != '\n') {
+        out << "\n";
+    }
+}
+
 } // namespace
 
 PluginCheckResult CheckPlugin(const std::string& agentPath, std::ostream& out)
@@ -89,19 +106,20 @@ PluginCheckResult CheckPlugin(const std::string& agentPath, std::ostream& out)
     }
 
     const std::vector<std::string> missing = _MissingEntryPoints(library);
-    dlclose(library);
     out << "plug-in: " << found << "\n";
     if (missing.empty()) {
         out << "entry points: all " << kEntryPointCount << " present\n";
-        return PluginCheckResult::kComplete;
+    } else {
+        out << "entry points: " << missing.size() << " of " << kEntryPointCount << " missing:";
+        for (const std::string& name : missing) {
+            out << " " << name;
+        }
+        out << "\nthe agent would serve with this plug-in; what the missing entry points "
+               "would answer reads as zero, and what they would do is not done\n";
     }
-    out << "entry points: " << missing.size() << " of " << kEntryPointCount << " missing:";
-    for (const std::string& name : missing) {
-        out << " " << name;
-    }
-    out << "\nthe agent would serve with this plug-in; what the missing entry points "
-           "would answer reads as zero, and what they would do is not done\n";
-    return PluginCheckResult::kMissingEntryPoints;
+    _Describe(library, out);
+    dlclose(library);
+    return missing.empty() ? PluginCheckResult::kComplete : PluginCheckResult::kMissingEntryPoints;
 }
 
 } // namespace Monitor
