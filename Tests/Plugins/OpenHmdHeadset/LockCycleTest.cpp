@@ -1,29 +1,13 @@
-// A host taking and letting go of the headset a hundred times, the plug-in
-// loaded as the agent loads it: no thread and no descriptor stays behind
-// (and, under AddressSanitizer, no memory).
+// A host taking and letting go of the headset a hundred times: no thread and
+// no descriptor stays behind (and, under AddressSanitizer, no memory).
 
-#include "Support/BoundPlugin.h"
-#include "Support/MotionRecording.h"
+#include "OpenHmdPluginTest.h"
 
 #include <filesystem>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 namespace {
 
 using namespace TalmexTest;
-
-size_t EntriesIn(const char* folder)
-{
-    const auto entries = std::filesystem::directory_iterator(folder);
-    return static_cast<size_t>(std::distance(begin(entries), end(entries)));
-}
-
-struct Counts {
-    size_t threads = EntriesIn("/proc/self/task");
-    size_t descriptors = EntriesIn("/proc/self/fd");
-};
 
 struct CycleCase {
     const char* name;
@@ -31,56 +15,48 @@ struct CycleCase {
     bool isServed;
 };
 
+void PrintTo(const CycleCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 const CycleCase kCases[] = {
     {"NoDevice", nullptr, false},
     {"NullDevice", "null", true},
     {"FedExternalDevice", "external", true},
 };
 
-void PrintTo(const CycleCase& c, std::ostream* out)
+// Threads and open descriptors of this process.
+std::pair<long, long> Counts()
 {
-    *out << c.name;
+    const auto entries = [](const char* folder) {
+        const std::filesystem::directory_iterator listing(folder);
+        return std::distance(begin(listing), end(listing));
+    };
+    return {entries("/proc/self/task"), entries("/proc/self/fd")};
 }
 
-class LockCycleTest : public testing::TestWithParam<CycleCase> {
-protected:
-    void TearDown() override
-    {
-        unsetenv("TALMEX_OPENHMD_DEVICE");
-        unsetenv("TALMEX_REPLAY");
-        unlink(_path.c_str());
-    }
-
-    std::string _path = testing::TempDir() + "talmex-cycles-" + std::to_string(getpid());
-};
+class LockCycleTest : public OpenHmdPluginTest, public testing::WithParamInterface<CycleCase> {};
 
 TEST_P(LockCycleTest, AHundredLocksLeaveNothingBehind)
 {
     const CycleCase& c = GetParam();
-    ASSERT_TRUE(WriteMotionRecording(_path, {0, 0, 30 * kDegree}, 0.1, 0.002));
-    setenv("TALMEX_REPLAY", _path.c_str(), 1);
-    if (c.device != nullptr) {
-        setenv("TALMEX_OPENHMD_DEVICE", c.device, 1);
-    }
-    BoundPlugin plugin(TALMEX_OPENHMD_HEADSET);
-    ASSERT_TRUE(plugin.IsComplete());
+    ASSERT_NO_FATAL_FAILURE(Load(c.device, {0, 0, 30 * kDegree}, 0.1));
     const auto cycle = [&] {
-        EXPECT_EQ(plugin.Initialize(), c.isServed);
+        EXPECT_EQ(_plugin->Initialize(), c.isServed);
         for (int i = 0; i < 3; ++i) {
             OVR_MessageList messages{};
-            EXPECT_EQ(plugin.Update(&messages), c.isServed);
+            EXPECT_EQ(_plugin->Update(&messages), c.isServed);
         }
-        EXPECT_EQ(plugin.Destroy(), c.isServed);
+        EXPECT_EQ(_plugin->Destroy(), c.isServed);
     };
     // The first lock may set up what lasts as long as the process.
     cycle();
-    const Counts before;
+    const std::pair<long, long> before = Counts();
     for (int i = 0; i < 100; ++i) {
         cycle();
     }
-    const Counts after;
-    EXPECT_EQ(after.threads, before.threads);
-    EXPECT_EQ(after.descriptors, before.descriptors);
+    EXPECT_EQ(Counts(), before) << "threads, descriptors";
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, LockCycleTest, testing::ValuesIn(kCases),

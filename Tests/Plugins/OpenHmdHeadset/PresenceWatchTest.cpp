@@ -4,8 +4,6 @@
 
 #include "Support/Elapsed.h"
 
-#include <hidapi.h>
-
 #include <atomic>
 #include <thread>
 
@@ -16,7 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 using OpenHmdHeadset::PresenceWatch;
 
-TEST(PresenceWatchTest, TheFirstAnswerThatTheDeviceIsGoneSetsTheFlag)
+TEST(PresenceWatchTest, TheFirstAnswerThatTheDeviceIsGoneSetsTheFlagForGood)
 {
     std::atomic<int> asked{0};
     PresenceWatch watch([&] { return ++asked < 3; }, 5ms);
@@ -25,34 +23,16 @@ TEST(PresenceWatchTest, TheFirstAnswerThatTheDeviceIsGoneSetsTheFlag)
     }
     EXPECT_TRUE(watch.IsGone());
     std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(asked.load(), 3) << "no more questions once it is gone";
+    EXPECT_EQ(asked.load(), 3) << "no question once it is gone";
 }
 
 TEST(PresenceWatchTest, StopsAtOnceWhileWaiting)
 {
     const TalmexTest::Clock::time_point start = TalmexTest::Clock::now();
     {
-        PresenceWatch watch([] { return true; }, 1h);
-        EXPECT_FALSE(watch.IsGone());
+        const PresenceWatch watch([] { return true; }, 1h);
     }
     EXPECT_LT(TalmexTest::MillisecondsSince(start), 1000);
-}
-
-TEST(PresenceWatchTest, APathIsListedOnlyWhenTheEnumerationHoldsItWhole)
-{
-    char first[] = "1-2:1.0", second[] = "1-3:1.0";
-    hid_device_info tail{};
-    tail.path = second;
-    hid_device_info withoutPath{};
-    withoutPath.next = &tail;
-    hid_device_info head{};
-    head.path = first;
-    head.next = &withoutPath;
-    EXPECT_TRUE(OpenHmdHeadset::IsListed(&head, "1-2:1.0"));
-    EXPECT_TRUE(OpenHmdHeadset::IsListed(&head, "1-3:1.0"));
-    EXPECT_FALSE(OpenHmdHeadset::IsListed(&head, "1-2:1"));
-    EXPECT_FALSE(OpenHmdHeadset::IsListed(&head, "1-4:1.0"));
-    EXPECT_FALSE(OpenHmdHeadset::IsListed(nullptr, "1-2:1.0"));
 }
 
 } // namespace
