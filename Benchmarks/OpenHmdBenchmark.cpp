@@ -1,12 +1,16 @@
-// What the OpenHMD headset costs the agent's service thread with OpenHMD's
-// Null device: one OVR_Update, and one whole report (the update and every
-// query the agent makes for a report, for both sensors).
+// What the OpenHMD headset costs the agent's service thread: one OVR_Update,
+// and one whole report (the update and every query the agent makes for a
+// report, for both sensors), with OpenHMD's Null device, which holds still,
+// and with its External device fed a turn, whose angular velocity is worked
+// out from orientations that differ.
 
 #include "Support/BoundPlugin.h"
+#include "Support/MotionRecording.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -15,9 +19,13 @@ using TalmexTest::BoundPlugin;
 // The headset, loaded as the agent loads it and taken as a host takes it.
 class TakenHeadset {
 public:
-    TakenHeadset() : _plugin(TALMEX_OPENHMD_HEADSET)
+    explicit TakenHeadset(const char* device) : _plugin(TALMEX_OPENHMD_HEADSET)
     {
-        setenv("TALMEX_OPENHMD_DEVICE", "null", 1);
+        setenv("TALMEX_OPENHMD_DEVICE", device, 1);
+        // A second of a turn for the External device, fed as the time goes
+        // by, the last 25 ms of it then held.
+        TalmexTest::WriteMotionRecording(_recording, {0, 0, 1}, 1, 0.002);
+        setenv("TALMEX_REPLAY", _recording.c_str(), 1);
         _isTaken = _plugin.IsComplete() && _plugin.Initialize();
     }
     ~TakenHeadset()
@@ -25,19 +33,21 @@ public:
         if (_isTaken) {
             _plugin.Destroy();
         }
+        unlink(_recording.c_str());
     }
 
     BoundPlugin& Plugin() { return _plugin; }
     bool IsTaken() const { return _isTaken; }
 
 private:
+    const std::string _recording = "/tmp/talmex-openhmd-benchmark-" + std::to_string(getpid());
     BoundPlugin _plugin;
     bool _isTaken = false;
 };
 
 void BM_OpenHmdUpdate(benchmark::State& state)
 {
-    TakenHeadset headset;
+    TakenHeadset headset("null");
     BoundPlugin& p = headset.Plugin();
     for (auto _ : state) {
         OVR_MessageList messages{};
@@ -49,9 +59,9 @@ void BM_OpenHmdUpdate(benchmark::State& state)
 }
 BENCHMARK(BM_OpenHmdUpdate);
 
-void BM_OpenHmdReport(benchmark::State& state)
+void BM_OpenHmdReport(benchmark::State& state, const char* device)
 {
-    TakenHeadset headset;
+    TakenHeadset headset(device);
     BoundPlugin& p = headset.Plugin();
     int i[2];
     float f[4];
@@ -83,10 +93,11 @@ void BM_OpenHmdReport(benchmark::State& state)
         benchmark::DoNotOptimize(f);
     }
     if (!headset.IsTaken()) {
-        state.SkipWithError("the Null device did not open");
+        state.SkipWithError("the device did not open");
     }
 }
-BENCHMARK(BM_OpenHmdReport);
+BENCHMARK_CAPTURE(BM_OpenHmdReport, null_device, "null");
+BENCHMARK_CAPTURE(BM_OpenHmdReport, turning_external_device, "external");
 
 } // namespace
 
