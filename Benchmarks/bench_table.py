@@ -195,6 +195,21 @@ ROWS = [
     tga_row("photograph", 32), tga_row("screenshot", 32), tga_row("noise", 32),
     service_row("monitor_processor", "Terminal monitor processor time", "% of a core",
                 at_most(2, "%"), optional=True),
+    Row("openhmd_update", "OpenHMD headset, plug-in cost per OVR_Update (Null device)", "ns",
+        bench("openhmd", "BM_OpenHmdUpdate"), below(5000, "ns"), optional=True),
+    Row("openhmd_report", "OpenHMD headset, plug-in cost per report: update and every query",
+        "ns", bench("openhmd", "BM_OpenHmdReport/null_device"), below(5000, "ns"), optional=True),
+    Row("openhmd_report_turning", "Same, OpenHMD External device fed a turn", "ns",
+        bench("openhmd", "BM_OpenHmdReport/turning_external_device"), below(5000, "ns"),
+        optional=True),
+    Row("openhmd_error_30", "OpenHMD External device fed a 30 °/s yaw, largest orientation error",
+        "°", figure("openhmd_measure", "openhmd_error_30"), at_most(0.05, "°"), optional=True),
+    Row("openhmd_error_180", "OpenHMD External device fed a 180 °/s yaw, largest orientation error",
+        "°", figure("openhmd_measure", "openhmd_error_180"), at_most(0.2, "°"), optional=True),
+    Row("openhmd_resident", "Agent resident memory serving the OpenHMD headset (Null device)", "kB",
+        figure("openhmd_measure", "openhmd_resident"), below(5120, "kB"),
+        (Anchor("same, simulated headset", figure("openhmd_measure", "simulated_resident")),),
+        optional=True),
 ]
 
 

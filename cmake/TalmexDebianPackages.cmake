@@ -15,13 +15,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# A shlibs file and an ldconfig trigger for the package with the shared library.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # dpkg-shlibdeps finds the client library in the build, not on the system.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
 
 set(CPACK_COMPONENTS_ALL agent headset monitor runtime development python)
+if(TARGET talmex_openhmd_headset)
+  list(APPEND CPACK_COMPONENTS_ALL openhmd)
+endif()
 set(_version "${PROJECT_VERSION}-1")
 
 # name; section; extra dependencies; summary; description
@@ -50,6 +50,15 @@ talmex_debian_package(headset talmex-simulated-headset misc "talmex-agent (= ${_
  sensor following a smooth motion, or a recorded session replayed. Leave it
  out when a real headset's plug-in is installed.")
 set(CPACK_DEBIAN_HEADSET_PACKAGE_PROVIDES talmex-headset-plugin)
+if(TARGET talmex_openhmd_headset)
+  talmex_debian_package(openhmd talmex-openhmd-headset misc "talmex-agent (= ${_version})"
+    "real-headset plug-in for the Talmex agent, over OpenHMD"
+    "Serves the headsets that OpenHMD drives (Oculus Rift DK1, DK2 and CV1, HTC
+ Vive, Windows Mixed Reality headsets, Deepoon, NOLO and 3Glasses) through
+ the agent, from a folder of its own beside the simulated headset. Its udev
+ rules give the user at the seat access to those headsets.")
+  set(CPACK_DEBIAN_OPENHMD_PACKAGE_PROVIDES talmex-headset-plugin)
+endif()
 talmex_debian_package(monitor talmex-monitor utils "talmex-agent (= ${_version})"
   "live terminal monitor of the Talmex agent"
   "Starts the agent, or attaches to a running one, and shows its reports
@@ -72,7 +81,13 @@ set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
 # elsewhere: recommended, so apt installs it, not forced on such a host.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS talmex-agent)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS talmex-agent)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/Debian/triggers)
+# A shlibs file and an ldconfig trigger for the one package with a library
+# that programs link. CPack's own shlibs would look at every package, and
+# the headset plug-ins are modules that the agent opens by path: no program
+# links them, so they have no soname and belong in no shlibs file.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/Debian/shlibs.in ${PROJECT_BINARY_DIR}/Debian/shlibs @ONLY)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+  "${PROJECT_SOURCE_DIR}/cmake/Debian/triggers;${PROJECT_BINARY_DIR}/Debian/shlibs")
 
 # Debian wants the change log compressed as gzip does at its best.
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/changelog.Debian.gz

@@ -5,6 +5,9 @@
 namespace SimulatedHeadset
 {
 
+using Headsets::Quaternion;
+using Headsets::Vector3;
+
 // A smooth, deterministic head motion: slow sways in yaw, pitch and roll, as
 // of a seated user looking around. A function of time alone, so every value
 // derived from it is consistent with every other.

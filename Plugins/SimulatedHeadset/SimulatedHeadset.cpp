@@ -13,39 +13,33 @@
 // started, the second once when a latency measurement has finished; the third
 // is never set.
 
+#include "MonotonicClock.h"
+#include "OutParameters.h"
 #include "Plugin/EntryPoints.h"
-#include "Quaternion.h"
+#include "Prediction.h"
 #include "ReplaySource.h"
 #include "SyntheticSource.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <time.h>
 
-using SimulatedHeadset::Quaternion;
-using SimulatedHeadset::Sample;
-using SimulatedHeadset::SampleSource;
+using Headsets::MonotonicSeconds;
+using Headsets::Quaternion;
+using Headsets::Sample;
+using Headsets::Store;
+using Headsets::StoreQuaternion;
+using Headsets::SampleSource;
 using Talmex::Protocol::SensorState;
 
 namespace
 {
 
 constexpr int kSensors = Talmex::Protocol::kSensorCount;
-constexpr double kDefaultPredictionSeconds = 0.03;
-constexpr double kMaxPredictionSeconds = 0.5;
 // Yaw drift of an uncorrected gyroscope, radians per second.
 constexpr double kYawDriftRate = 0.0017;
 constexpr double kLatencyFlashSeconds = 0.1;
 constexpr double kLatencyTestSeconds = 0.2;
-
-double MonotonicSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 // The synthetic motion, or the recording TALMEX_REPLAY names; null when that
 // recording cannot be replayed.
@@ -56,7 +50,7 @@ std::unique_ptr<SampleSource> MakeSource()
         return std::make_unique<SimulatedHeadset::SyntheticSource>();
     }
     std::string error;
-    std::unique_ptr<SampleSource> replay = SimulatedHeadset::ReplaySource::Load(path, error);
+    std::unique_ptr<SampleSource> replay = Headsets::ReplaySource::Load(path, error);
     if (!replay) {
         std::fprintf(stderr, "simulated headset: no replay, headset absent: %s\n", error.c_str());
     }
@@ -67,7 +61,7 @@ const std::unique_ptr<SampleSource> _source = MakeSource();
 
 // What the host's commands have set on one sensor.
 struct Sensor {
-    double predictionSeconds = kDefaultPredictionSeconds;
+    double predictionSeconds = Headsets::kDefaultPredictionSeconds;
     bool yawCorrection = true;
     bool magYawCorrection = false;
     // Drift gathered while yaw correction was off, up to driftSince.
@@ -130,13 +124,8 @@ Quaternion ReportedOrientation(int sensor)
 Quaternion PredictedOrientation(int sensor)
 {
     const float(&w)[3] = _headset.sample.sensors[sensor].angularVelocity;
-    const double speed = std::sqrt(double(w[0]) * w[0] + double(w[1]) * w[1] + double(w[2]) * w[2]);
-    const Quaternion now = ReportedOrientation(sensor);
-    if (speed == 0) {
-        return now;
-    }
-    const double angle = speed * _headset.sensors[sensor].predictionSeconds;
-    return now * Quaternion::AboutAxis({w[0] / speed, w[1] / speed, w[2] / speed}, angle);
+    return Headsets::Extrapolate(ReportedOrientation(sensor), {w[0], w[1], w[2]},
+                                 _headset.sensors[sensor].predictionSeconds);
 }
 
 void UpdateLatencyTest(double t)
@@ -146,21 +135,6 @@ void UpdateLatencyTest(double t)
         _headset.latencyResultPending = true;
         _headset.hasLatencyResult = true;
     }
-}
-
-template <class T> void Store(T *destination, T value)
-{
-    if (destination != nullptr) {
-        *destination = value;
-    }
-}
-
-void StoreQuaternion(const Quaternion &q, float *w, float *x, float *y, float *z)
-{
-    Store(w, static_cast<float>(q.w));
-    Store(x, static_cast<float>(q.x));
-    Store(y, static_cast<float>(q.y));
-    Store(z, static_cast<float>(q.z));
 }
 
 // Stores the sample's values while the headset is on; the result is their
@@ -273,7 +247,7 @@ OVR_Bool OVR_GetSensorPredictionTime(int sensor, float *seconds)
 
 OVR_Bool OVR_SetSensorPredictionTime(int sensor, float seconds)
 {
-    if (!IsLiveSensor(sensor) || !(seconds >= 0 && seconds <= kMaxPredictionSeconds)) {
+    if (!IsLiveSensor(sensor) || !Headsets::IsPredictionTime(seconds)) {
         return 0;
     }
     _headset.sensors[sensor].predictionSeconds = seconds;

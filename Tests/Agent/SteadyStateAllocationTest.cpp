@@ -1,5 +1,5 @@
-// The channel service, run in this process with the simulated headset, must
-// not allocate once it has served its first requests and reports.
+// The channel service, run in this process with each headset plug-in built
+// here, must not allocate once it has served its first requests and reports.
 
 #include "Agent/Device.h"
 #include "Agent/Network.h"
@@ -78,11 +78,34 @@ using namespace TalmexTest;
 
 constexpr uint16_t kPort = 20962;
 
-TEST(SteadyStateAllocationTest, ServingRequestsAndReportsAllocatesNothing)
+struct Headset {
+    const char* name;
+    // Where the agent finds it first, and what chooses its device.
+    const char* folder;
+    const char* openHmdDevice;
+};
+
+const Headset kHeadsets[] = {
+    {"SimulatedHeadset", TALMEX_AGENT_FOLDER, nullptr},
+#ifdef TALMEX_OPENHMD_FOLDER
+    {"OpenHmdNullDevice", TALMEX_OPENHMD_FOLDER, "null"},
+#endif
+};
+
+void PrintTo(const Headset& headset, std::ostream* out)
+{
+    *out << headset.name;
+}
+
+class SteadyStateAllocationTest : public testing::TestWithParam<Headset> {};
+
+TEST_P(SteadyStateAllocationTest, ServingRequestsAndReportsAllocatesNothing)
 {
     _isTestThread = true;
-    // The simulated headset is found beside the agent, in its folder.
-    ASSERT_EQ(chdir(TALMEX_AGENT_FOLDER), 0);
+    ASSERT_EQ(chdir(GetParam().folder), 0);
+    if (GetParam().openHmdDevice != nullptr) {
+        setenv("TALMEX_OPENHMD_DEVICE", GetParam().openHmdDevice, 1);
+    }
     Singleton<Device>::_instance.Initialize();
     Singleton<Network>::_instance.Initialize();
 
@@ -123,5 +146,10 @@ TEST(SteadyStateAllocationTest, ServingRequestsAndReportsAllocatesNothing)
     EXPECT_GE(reports, 1000);
     EXPECT_EQ(allocations, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Headsets, SteadyStateAllocationTest, testing::ValuesIn(kHeadsets),
+                         [](const testing::TestParamInfo<Headset>& info) {
+                             return info.param.name;
+                         });
 
 } // namespace

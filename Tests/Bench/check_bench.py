@@ -29,9 +29,14 @@ ROWS = [
     "start_to_first_report", "allocations_per_cycle", "conversion_utf8_to_wide",
     "conversion_sjis_to_utf8", "tga_photograph_24", "tga_screenshot_24", "tga_noise_24",
     "tga_photograph_32", "tga_screenshot_32", "tga_noise_32", "monitor_processor",
+    "openhmd_update", "openhmd_report", "openhmd_report_turning", "openhmd_error_30",
+    "openhmd_error_180", "openhmd_resident",
 ]
-# Measured once other branches' parts exist: the Python client and the monitor.
-OPTIONAL_ROWS = {"client_decode_python", "monitor_processor"}
+# Measured once other branches' parts exist (the Python client and the
+# monitor), or where OpenHMD is installed.
+OPTIONAL_ROWS = {"client_decode_python", "monitor_processor", "openhmd_update",
+                 "openhmd_report", "openhmd_report_turning", "openhmd_error_30",
+                 "openhmd_error_180", "openhmd_resident"}
 BENCH_SECONDS = 240
 
 

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -86,6 +87,31 @@ const CheckCase kCases[] = {
      [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
      "../scripted",
      [](const std::string&) { return std::string("; the headsets are: simulated, "); }},
+#ifdef TALMEX_OPENHMD_HEADSET
+    {"OpenHmdHeadsetDescribesItsProbe", 0,
+     [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
+     "openhmd",
+     [](const std::string&) { return std::string("the plug-in says:\nOpenHMD 0.3.0 probe: "); }},
+    {"OpenHmdLibraryMissing", 1,
+     [](const std::string& scratch) {
+         // The plug-in as it loads where OpenHMD's library is not installed.
+         std::ifstream in(TALMEX_OPENHMD_HEADSET, std::ios::binary);
+         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+         const std::string needed("libopenhmd.so.0\0", 16);
+         for (size_t at = bytes.find(needed); at != std::string::npos; at = bytes.find(needed)) {
+             bytes[at + 9] = 'X';
+         }
+         const fs::path library = fs::path(scratch) / "bin" / kBundlePath;
+         fs::create_directories(library.parent_path());
+         std::ofstream(library, std::ios::binary) << bytes;
+         fs::copy_file(TALMEX_AGENT_PATH, fs::path(scratch) / "bin" / "talmex-agent");
+         return std::make_pair(scratch, scratch + "/bin/talmex-agent");
+     },
+     nullptr,
+     [](const std::string& scratch) {
+         return "not loaded: " + _LoaderError(scratch + "/bin/" + kBundlePath);
+     }},
+#endif
 };
 
 void PrintTo(const CheckCase& check, std::ostream* out)

@@ -100,8 +100,10 @@ TEST_P(NoHeadsetTest, SaysWhyThereIsNone)
         if (!TalmexTest::EnterPrivateNetwork()) {
             GTEST_SKIP() << "needs a private network namespace (root)";
         }
-        agent.emplace(TalmexTest::AgentProcess::Options{
-            TalmexTest::AgentProcess::Input::Pipe, "/", {{"TALMEX_REPLAY", recording}}});
+        TalmexTest::AgentProcess::Options options;
+        options.workingDirectory = "/";
+        options.environment = {{"TALMEX_REPLAY", recording}};
+        agent.emplace(options);
         run.arguments.push_back("--attach");
         run.arguments.push_back("127.0.0.1:" + std::to_string(TalmexTest::kFirstPort));
     } else if (noHeadset.hasPlugin) {

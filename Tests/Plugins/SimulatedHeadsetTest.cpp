@@ -1,26 +1,19 @@
 // The simulated headset, loaded as the agent loads it, behaves like a
 // plausible headset: consistent motion values and real command responses.
 
-#include "Plugin/EntryPoints.h"
 #include "Protocol/Recording.h"
 #include "Protocol/Report.h"
+#include "Support/BoundPlugin.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <fstream>
+#include <optional>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// The entry points, bound by name from the library.
-struct Headset {
-#define TALMEX_DECLARE(name) decltype(&OVR_##name) name = nullptr;
-    TALMEX_OVR_ENTRY_POINTS(TALMEX_DECLARE)
-#undef TALMEX_DECLARE
-};
 
 struct Quaternion {
     float w = 0, x = 0, y = 0, z = 0;
@@ -44,81 +37,76 @@ protected:
 
     void Load()
     {
-        _library = dlopen(TALMEX_SIMULATED_HEADSET, RTLD_LOCAL | RTLD_NOW);
-        ASSERT_NE(_library, nullptr);
-#define TALMEX_BIND(name)                                                                     \
-    _headset.name = reinterpret_cast<decltype(&OVR_##name)>(dlsym(_library, "OVR_" #name));  \
-    ASSERT_NE(_headset.name, nullptr) << #name;
-        TALMEX_OVR_ENTRY_POINTS(TALMEX_BIND)
-#undef TALMEX_BIND
+        _headset.reset();
+        _headset.emplace(TALMEX_SIMULATED_HEADSET);
+        ASSERT_TRUE(_headset->IsComplete());
     }
 
     void TearDown() override
     {
-        if (_library != nullptr) {
-            _headset.Destroy();
-            dlclose(_library);
+        if (_headset && _headset->IsComplete()) {
+            _headset->Destroy();
         }
+        _headset.reset();
     }
 
     Quaternion Orientation()
     {
         Quaternion q;
-        EXPECT_TRUE(_headset.GetSensorOrientation(0, &q.w, &q.x, &q.y, &q.z));
+        EXPECT_TRUE(_headset->GetSensorOrientation(0, &q.w, &q.x, &q.y, &q.z));
         return q;
     }
 
     Quaternion Predicted()
     {
         Quaternion q;
-        EXPECT_TRUE(_headset.GetSensorPredictedOrientation(0, &q.w, &q.x, &q.y, &q.z));
+        EXPECT_TRUE(_headset->GetSensorPredictedOrientation(0, &q.w, &q.x, &q.y, &q.z));
         return q;
     }
 
-    void* _library = nullptr;
-    Headset _headset;
+    std::optional<TalmexTest::BoundPlugin> _headset;
 };
 
 TEST_F(SimulatedHeadsetTest, AnswersOnlyWhileSwitchedOn)
 {
     float value = 7;
-    EXPECT_FALSE(_headset.IsHMDPresent());
-    EXPECT_EQ(_headset.GetSensorCount(), 0);
-    EXPECT_FALSE(_headset.GetEyeToScreenDistance(&value));
+    EXPECT_FALSE(_headset->IsHMDPresent());
+    EXPECT_EQ(_headset->GetSensorCount(), 0);
+    EXPECT_FALSE(_headset->GetEyeToScreenDistance(&value));
     EXPECT_EQ(value, 7);
 
-    ASSERT_TRUE(_headset.Initialize());
-    EXPECT_TRUE(_headset.IsHMDPresent());
-    EXPECT_EQ(_headset.GetSensorCount(), 1);
+    ASSERT_TRUE(_headset->Initialize());
+    EXPECT_TRUE(_headset->IsHMDPresent());
+    EXPECT_EQ(_headset->GetSensorCount(), 1);
     int width = 0, height = 0;
-    EXPECT_TRUE(_headset.GetScreenResolution(&width, &height));
+    EXPECT_TRUE(_headset->GetScreenResolution(&width, &height));
     EXPECT_EQ(width, 1280);
     EXPECT_EQ(height, 800);
-    EXPECT_TRUE(_headset.IsSensorPresent(0));
-    EXPECT_FALSE(_headset.IsSensorPresent(1));
-    EXPECT_FALSE(_headset.GetSensorOrientation(1, &value, &value, &value, &value));
+    EXPECT_TRUE(_headset->IsSensorPresent(0));
+    EXPECT_FALSE(_headset->IsSensorPresent(1));
+    EXPECT_FALSE(_headset->GetSensorOrientation(1, &value, &value, &value, &value));
 
     OVR_MessageList messages{};
-    EXPECT_TRUE(_headset.Update(&messages));
+    EXPECT_TRUE(_headset->Update(&messages));
     EXPECT_EQ(messages.flags[0], 1) << "started since the last update";
     messages = {};
-    EXPECT_TRUE(_headset.Update(&messages));
+    EXPECT_TRUE(_headset->Update(&messages));
     EXPECT_EQ(messages.flags[0], 0);
 
-    EXPECT_TRUE(_headset.Destroy());
-    EXPECT_FALSE(_headset.IsHMDPresent());
+    EXPECT_TRUE(_headset->Destroy());
+    EXPECT_FALSE(_headset->IsHMDPresent());
 }
 
 TEST_F(SimulatedHeadsetTest, MotionValuesAreConsistent)
 {
-    ASSERT_TRUE(_headset.Initialize());
+    ASSERT_TRUE(_headset->Initialize());
     usleep(50000);
     EXPECT_NEAR(Norm(Orientation()), 1.0, 1e-5);
 
     float ax, ay, az, mx, my, mz, wx, wy, wz;
-    ASSERT_TRUE(_headset.GetAcceleration(0, &ax, &ay, &az));
-    ASSERT_TRUE(_headset.GetMagnetometer(0, &mx, &my, &mz));
-    ASSERT_TRUE(_headset.GetAngularVelocity(0, &wx, &wy, &wz));
+    ASSERT_TRUE(_headset->GetAcceleration(0, &ax, &ay, &az));
+    ASSERT_TRUE(_headset->GetMagnetometer(0, &mx, &my, &mz));
+    ASSERT_TRUE(_headset->GetAngularVelocity(0, &wx, &wy, &wz));
     EXPECT_NEAR(std::sqrt(ax * ax + ay * ay + az * az), 9.80665, 1e-3) << "gravity, turned";
     EXPECT_NEAR(std::sqrt(mx * mx + my * my + mz * mz), std::sqrt(0.42 * 0.42 + 0.21 * 0.21), 1e-4);
     const double speed = std::sqrt(wx * wx + wy * wy + wz * wz);
@@ -126,50 +114,50 @@ TEST_F(SimulatedHeadsetTest, MotionValuesAreConsistent)
     EXPECT_LT(speed, 1.0) << "a slow sway, radians per second";
 
     // The prediction looks ahead along the motion by the prediction time.
-    ASSERT_TRUE(_headset.SetSensorPredictionTime(0, 0.2f));
+    ASSERT_TRUE(_headset->SetSensorPredictionTime(0, 0.2f));
     float predictionTime = 0;
-    ASSERT_TRUE(_headset.GetSensorPredictionTime(0, &predictionTime));
+    ASSERT_TRUE(_headset->GetSensorPredictionTime(0, &predictionTime));
     EXPECT_FLOAT_EQ(predictionTime, 0.2f);
     const Quaternion now = Orientation();
     const Quaternion ahead = Predicted();
     EXPECT_NEAR(AngleBetween(now, ahead), speed * 0.2, 0.05);
 
-    ASSERT_TRUE(_headset.SetSensorPredictionTime(0, 0.0f));
+    ASSERT_TRUE(_headset->SetSensorPredictionTime(0, 0.0f));
     EXPECT_LT(AngleBetween(Orientation(), Predicted()), 1e-3);
-    EXPECT_FALSE(_headset.SetSensorPredictionTime(0, -1.0f));
-    EXPECT_FALSE(_headset.SetSensorPredictionTime(0, NAN));
+    EXPECT_FALSE(_headset->SetSensorPredictionTime(0, -1.0f));
+    EXPECT_FALSE(_headset->SetSensorPredictionTime(0, NAN));
 }
 
 TEST_F(SimulatedHeadsetTest, ResetMakesTheCurrentOrientationTheReference)
 {
-    ASSERT_TRUE(_headset.Initialize());
+    ASSERT_TRUE(_headset->Initialize());
     usleep(300000);
     EXPECT_GT(AngleBetween(Orientation(), Quaternion{1, 0, 0, 0}), 1e-3);
-    ASSERT_TRUE(_headset.ResetSensorOrientation(0));
+    ASSERT_TRUE(_headset->ResetSensorOrientation(0));
     EXPECT_LT(AngleBetween(Orientation(), Quaternion{1, 0, 0, 0}), 1e-3);
 }
 
 TEST_F(SimulatedHeadsetTest, CorrectionSwitchesAreReported)
 {
-    ASSERT_TRUE(_headset.Initialize());
-    EXPECT_TRUE(_headset.IsYawCorrectionEnabled(0));
-    EXPECT_FALSE(_headset.IsMagCalibrated(0));
-    ASSERT_TRUE(_headset.EnableYawCorrection(0, 0));
-    EXPECT_FALSE(_headset.IsYawCorrectionEnabled(0));
-    ASSERT_TRUE(_headset.EnableMagYawCorrection(0, 1));
-    EXPECT_TRUE(_headset.IsMagCalibrated(0));
-    EXPECT_FALSE(_headset.EnableYawCorrection(1, 1)) << "no second sensor";
+    ASSERT_TRUE(_headset->Initialize());
+    EXPECT_TRUE(_headset->IsYawCorrectionEnabled(0));
+    EXPECT_FALSE(_headset->IsMagCalibrated(0));
+    ASSERT_TRUE(_headset->EnableYawCorrection(0, 0));
+    EXPECT_FALSE(_headset->IsYawCorrectionEnabled(0));
+    ASSERT_TRUE(_headset->EnableMagYawCorrection(0, 1));
+    EXPECT_TRUE(_headset->IsMagCalibrated(0));
+    EXPECT_FALSE(_headset->EnableYawCorrection(1, 1)) << "no second sensor";
 }
 
 TEST_F(SimulatedHeadsetTest, LatencyTesterFlashesAndReportsAResult)
 {
-    ASSERT_TRUE(_headset.Initialize());
+    ASSERT_TRUE(_headset->Initialize());
     unsigned char r = 9, g = 9, b = 9;
-    EXPECT_FALSE(_headset.DisplayLatencyScreenColor(&r, &g, &b));
-    EXPECT_EQ(_headset.GetLatencyResultsString(), nullptr);
+    EXPECT_FALSE(_headset->DisplayLatencyScreenColor(&r, &g, &b));
+    EXPECT_EQ(_headset->GetLatencyResultsString(), nullptr);
 
-    _headset.ProcessLatencyInputs();
-    ASSERT_TRUE(_headset.DisplayLatencyScreenColor(&r, &g, &b));
+    _headset->ProcessLatencyInputs();
+    ASSERT_TRUE(_headset->DisplayLatencyScreenColor(&r, &g, &b));
     EXPECT_EQ(r, 255);
     EXPECT_EQ(g, 255);
     EXPECT_EQ(b, 255);
@@ -178,11 +166,11 @@ TEST_F(SimulatedHeadsetTest, LatencyTesterFlashesAndReportsAResult)
     for (int i = 0; i < 100 && messages.flags[1] == 0; ++i) {
         usleep(10000);
         messages = {};
-        _headset.Update(&messages);
+        _headset->Update(&messages);
     }
     EXPECT_EQ(messages.flags[1], 1) << "the measurement finished";
-    EXPECT_NE(_headset.GetLatencyResultsString(), nullptr);
-    EXPECT_FALSE(_headset.DisplayLatencyScreenColor(&r, &g, &b));
+    EXPECT_NE(_headset->GetLatencyResultsString(), nullptr);
+    EXPECT_FALSE(_headset->DisplayLatencyScreenColor(&r, &g, &b));
 }
 
 // The headset replaying a recording of two reports, 300 ms apart: the second
@@ -232,7 +220,7 @@ protected:
     {
         for (int i = 0; i < 200; ++i) {
             OVR_MessageList messages{};
-            _headset.Update(&messages);
+            _headset->Update(&messages);
             if (AngleBetween(Orientation(), target) < 1e-3) {
                 return true;
             }
@@ -248,11 +236,11 @@ TEST_F(ReplayTest, ServesTheRecordingInItsTimingLoopedWithCommandsOnTop)
 {
     WriteRecording();
     Load();
-    ASSERT_TRUE(_headset.Initialize());
+    ASSERT_TRUE(_headset->Initialize());
     int width = 0, height = 0;
-    EXPECT_TRUE(_headset.GetScreenResolution(&width, &height));
+    EXPECT_TRUE(_headset->GetScreenResolution(&width, &height));
     EXPECT_EQ(width, 640);
-    EXPECT_EQ(_headset.GetSensorCount(), 1);
+    EXPECT_EQ(_headset->GetSensorCount(), 1);
     const Quaternion level{1, 0, 0, 0};
     const Quaternion turned{0.70710678f, 0, 0.70710678f, 0};
     EXPECT_LT(AngleBetween(Orientation(), level), 1e-3);
@@ -261,9 +249,9 @@ TEST_F(ReplayTest, ServesTheRecordingInItsTimingLoopedWithCommandsOnTop)
     ASSERT_TRUE(Reaches(turned));
 
     // Prediction extrapolates the replayed turning of 1 rad/s.
-    ASSERT_TRUE(_headset.SetSensorPredictionTime(0, 0.25f));
+    ASSERT_TRUE(_headset->SetSensorPredictionTime(0, 0.25f));
     EXPECT_NEAR(AngleBetween(Orientation(), Predicted()), 0.25, 1e-4);
-    ASSERT_TRUE(_headset.ResetSensorOrientation(0));
+    ASSERT_TRUE(_headset->ResetSensorOrientation(0));
     EXPECT_LT(AngleBetween(Orientation(), level), 1e-3) << "reset re-centres the replay";
 }
 
@@ -275,9 +263,9 @@ TEST_F(ReplayTest, RecordingThatCannotBeReplayedMakesTheHeadsetAbsent)
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(said, "simulated headset: no replay, headset absent: " + _path +
                         ": not a recording: no TLXR magic (at offset 0)\n");
-    EXPECT_FALSE(_headset.Initialize());
-    EXPECT_FALSE(_headset.IsHMDPresent());
-    EXPECT_EQ(_headset.GetSensorCount(), 0);
+    EXPECT_FALSE(_headset->Initialize());
+    EXPECT_FALSE(_headset->IsHMDPresent());
+    EXPECT_EQ(_headset->GetSensorCount(), 0);
 }
 
 } // namespace

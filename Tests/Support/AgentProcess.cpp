@@ -23,6 +23,14 @@ AgentProcess::AgentProcess(const Options& options)
         for (const auto& [name, value] : options.environment) {
             setenv(name.c_str(), value.c_str(), 1);
         }
+        if (!options.outputPath.empty()) {
+            const int output = open(options.outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (output == -1) {
+                _exit(126);
+            }
+            dup2(output, 1);
+            dup2(output, 2);
+        }
         switch (input) {
         case Input::Pipe:
             dup2(pipeEnds[0], 0);

@@ -20,6 +20,8 @@ public:
         // Added to the agent's environment: the agent reads none, but a test
         // plug-in may.
         std::vector<std::pair<std::string, std::string>> environment;
+        // When set, the agent's standard output and error go to this file.
+        std::string outputPath;
     };
 
     AgentProcess() : AgentProcess(Options()) {}

@@ -3,6 +3,7 @@
 #include "Client/Headsets.h"
 #include "Monitor/Diagnosis.h"
 #include "Monitor/OutputCapture.h"
+#include "Plugin/Describe.h"
 #include "Plugin/EntryPoints.h"
 #include "Plugin/Location.h"
 
@@ -44,6 +45,22 @@ std::vector<std::string> _MissingEntryPoints(void* library)
     return missing;
 }
 
+// What the plug-in says of itself, when it says anything.
+std::string _Description(void* library)
+{
+    const auto describe =
+        reinterpret_cast<decltype(&TalmexPlugin_Describe)>(dlsym(library, Plugin::kDescribeName));
+    const char* text = describe != nullptr ? describe() : nullptr;
+    if (text == nullptr || *text == '\0') {
+        return std::string();
+    }
+    std::string description = text;
+    if (description.back() != '\n') {
+        description += '\n';
+    }
+    return description;
+}
+
 } // namespace
 
 PluginCheckResult CheckPlugin(const std::string& agentPath, const std::string& folder,
@@ -64,6 +81,7 @@ PluginCheckResult CheckPlugin(const std::string& agentPath, const std::string& f
     std::ostringstream attempts;
     std::string found;
     std::vector<std::string> missing;
+    std::string description;
     Client::AgentOutput printed;
     CaptureOutput(
         [&] {
@@ -86,6 +104,7 @@ PluginCheckResult CheckPlugin(const std::string& agentPath, const std::string& f
                 });
             if (library != nullptr) {
                 missing = _MissingEntryPoints(library);
+                description = _Description(library);
                 dlclose(library);
             }
         },
@@ -103,15 +122,18 @@ PluginCheckResult CheckPlugin(const std::string& agentPath, const std::string& f
     out << "plug-in: " << found << "\n";
     if (missing.empty()) {
         out << "entry points: all " << kEntryPointCount << " present\n";
-        return PluginCheckResult::kComplete;
+    } else {
+        out << "entry points: " << missing.size() << " of " << kEntryPointCount << " missing:";
+        for (const std::string& name : missing) {
+            out << " " << name;
+        }
+        out << "\nthe agent would serve with this plug-in; what the missing entry points "
+               "would answer reads as zero, and what they would do is not done\n";
     }
-    out << "entry points: " << missing.size() << " of " << kEntryPointCount << " missing:";
-    for (const std::string& name : missing) {
-        out << " " << name;
+    if (!description.empty()) {
+        out << "the plug-in says:\n" << description;
     }
-    out << "\nthe agent would serve with this plug-in; what the missing entry points "
-           "would answer reads as zero, and what they would do is not done\n";
-    return PluginCheckResult::kMissingEntryPoints;
+    return missing.empty() ? PluginCheckResult::kComplete : PluginCheckResult::kMissingEntryPoints;
 }
 
 } // namespace Monitor

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "SimulatedHeadset/Quaternion.h"
+#include "Quaternion.h"
 
 #include <cmath>
 
 namespace TalmexTest {
 
-using SimulatedHeadset::Quaternion;
-using SimulatedHeadset::Vector3;
+using Headsets::Quaternion;
+using Headsets::Vector3;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRadiansPerDegree = kPi / 180;

@@ -2,7 +2,7 @@
 
 #include "Protocol/Report.h"
 
-namespace SimulatedHeadset
+namespace Headsets
 {
 
 // What the headset measures at one instant, before the host's commands
@@ -19,4 +19,4 @@ public:
     virtual void SampleAt(double t, Sample &sample) const = 0;
 };
 
-} // namespace SimulatedHeadset
+} // namespace Headsets

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace SimulatedHeadset
+namespace Headsets
 {
 
 namespace Protocol = Talmex::Protocol;
@@ -53,13 +53,17 @@ std::unique_ptr<ReplaySource> ReplaySource::Load(const std::string &path, std::s
     return replay;
 }
 
-void ReplaySource::SampleAt(double t, Sample &sample) const
+size_t ReplaySource::CountUpTo(double t) const
 {
-    const double inLoop = std::fmod(std::max(t, 0.0), _duration);
-    // The last report received at or before that moment.
-    const auto after = std::upper_bound(_samples.begin(), _samples.end(), inLoop,
+    const auto after = std::upper_bound(_samples.begin(), _samples.end(), t,
                                         [](double time, const Timed &s) { return time < s.seconds; });
-    sample = std::prev(after)->sample;
+    return static_cast<size_t>(after - _samples.begin());
 }
 
-} // namespace SimulatedHeadset
+void ReplaySource::SampleAt(double t, Sample &sample) const
+{
+    // The last report received at or before that moment of the loop.
+    sample = _samples[CountUpTo(std::fmod(std::max(t, 0.0), _duration)) - 1].sample;
+}
+
+} // namespace Headsets
