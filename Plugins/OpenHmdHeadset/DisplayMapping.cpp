@@ -2,6 +2,7 @@
 
 #include "DistortionFit.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace OpenHmdHeadset {
@@ -22,18 +23,16 @@ float _Float(ohmd_device* device, ohmd_float_value key)
     return ohmd_device_getf(device, key, value) == OHMD_S_OK ? value[0] : 0;
 }
 
-bool _OwnDistortion(ohmd_device* device, float (&distortion)[4])
+// The driver's own coefficients, when it gives ones a lens can have.
+bool _OwnDistortion(ohmd_device* device, std::array<float, 4>& distortion)
 {
     // OpenHMD's driver fills six.
     float k[6] = {};
-    if (ohmd_device_getf(device, OHMD_DISTORTION_K, k) != OHMD_S_OK ||
-        (k[0] == 0 && k[1] == 0 && k[2] == 0 && k[3] == 0)) {
+    if (ohmd_device_getf(device, OHMD_DISTORTION_K, k) != OHMD_S_OK) {
         return false;
     }
-    for (int i = 0; i < 4; ++i) {
-        distortion[i] = k[i];
-    }
-    return true;
+    distortion = {k[0], k[1], k[2], k[3]};
+    return IsPlausibleDistortion(distortion);
 }
 
 } // namespace
@@ -63,14 +62,13 @@ bool ReadDisplay(ohmd_device* device, const ProbeEntry& entry, Display& display)
     // OpenHMD 0.3.0 gives the field of view in radians, whatever its header says.
     display.eyeToScreenDistance = EyeToScreenDistance(
         display.screenSize[0], display.lensSeparationDistance, _Float(device, OHMD_LEFT_EYE_FOV));
-    if (!_HasOwnDistortion(entry) || !_OwnDistortion(device, display.distortion)) {
+    std::array<float, 4> k{};
+    if (!_HasOwnDistortion(entry) || !_OwnDistortion(device, k)) {
         std::array<float, 4> universal{};
         ohmd_device_getf(device, OHMD_UNIVERSAL_DISTORTION_K, universal.data());
-        const std::array<float, 4> k = FitDistortion(universal);
-        for (int i = 0; i < 4; ++i) {
-            display.distortion[i] = k[i];
-        }
+        k = FitDistortion(universal);
     }
+    std::copy(k.begin(), k.end(), display.distortion);
     return true;
 }
 

@@ -76,4 +76,14 @@ std::array<float, 4> FitDistortion(const std::array<float, 4>& universal)
     return k;
 }
 
+bool IsPlausibleDistortion(const std::array<float, 4>& k)
+{
+    // Written so that NaN fails.
+    const auto within = [](float value, float lowest, float highest) {
+        return value >= lowest && value <= highest;
+    };
+    return within(k[0], 0.5f, 2) && within(k[1], -1, 1) && within(k[2], -1, 1) &&
+           within(k[3], -1, 1);
+}
+
 } // namespace OpenHmdHeadset

@@ -11,4 +11,12 @@ namespace OpenHmdHeadset {
 // r in [0, 1], by least squares.
 std::array<float, 4> FitDistortion(const std::array<float, 4>& universal);
 
+// Whether coefficients a driver gives as the headset's own can be a lens's:
+// k0, the scale at the centre, within [0.5, 2] and the others within
+// [-1, 1]. Every lens OpenHMD describes lies well inside (the Rift DK1's own
+// 1, 0.22, 0.24, 0; the fits to its universal distortion, k0 0.6 to 0.8 and
+// the others within 0.8). OpenHMD 0.3.0's Rift driver keeps one byte of each
+// float, giving whole numbers (0, 174, 143, 0 for the DK1), which fail.
+bool IsPlausibleDistortion(const std::array<float, 4>& k);
+
 } // namespace OpenHmdHeadset

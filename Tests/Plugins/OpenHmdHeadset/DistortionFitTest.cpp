@@ -1,4 +1,5 @@
-// The four distortion coefficients fitted to OpenHMD's universal distortion.
+// The four distortion coefficients fitted to OpenHMD's universal distortion,
+// and a driver's own taken only when a lens can have them.
 
 #include "DistortionFit.h"
 
@@ -9,6 +10,7 @@
 namespace {
 
 using OpenHmdHeadset::FitDistortion;
+using OpenHmdHeadset::IsPlausibleDistortion;
 using Coefficients = std::array<float, 4>;
 
 TEST(DistortionFitTest, WhatTheModelHoldsComesBackExactly)
@@ -43,6 +45,32 @@ TEST(DistortionFitTest, TheRestIsFittedByLeastSquares)
         for (int term = 0; term < 4; ++term) {
             EXPECT_NEAR(along[term] / norm[term], 0, 1e-5) << "r^" << 2 * term;
         }
+    }
+}
+
+TEST(DistortionFitTest, OnlyCoefficientsALensCanHaveAreTakenAsTheHeadsetsOwn)
+{
+    const struct {
+        Coefficients k;
+        bool isPlausible;
+    } cases[] = {
+        {{1, 0.22f, 0.24f, 0}, true}, // the Rift DK1's
+        {{1, 0, 0, 0}, true},
+        {{0.5f, -1, 1, -1}, true},
+        {{2, 1, -1, 1}, true},
+        {{0, 174, 143, 0}, false}, // the DK1's as OpenHMD 0.3.0 gives them
+        {{0, 0, 0, 0}, false},
+        {{0.49f, 0, 0, 0}, false},
+        {{2.01f, 0, 0, 0}, false},
+        {{1, 1.01f, 0, 0}, false},
+        {{1, 0, -1.01f, 0}, false},
+        {{1, 0, 0, 1.01f}, false},
+        {{NAN, 0, 0, 0}, false},
+        {{1, 0, INFINITY, 0}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsPlausibleDistortion(c.k), c.isPlausible)
+            << c.k[0] << " " << c.k[1] << " " << c.k[2] << " " << c.k[3];
     }
 }
 
