@@ -1,6 +1,7 @@
 // The agent started in the OpenHMD headset's folder, as a host starts it to
 // serve that headset: what its reports carry, and that it prints nothing.
 
+#include "OpenHmdPluginTest.h"
 #include "Plugin/Describe.h"
 #include "Support/AgentProcess.h"
 #include "Support/KeptClient.h"
@@ -71,13 +72,7 @@ TEST_F(OpenHmdAgentTest, ServesTheNullDevicesValuesExactly)
 {
     ASSERT_NO_FATAL_FAILURE(Serve("null"));
     const DisplayState& d = _report.display;
-    EXPECT_EQ(DisplayFlagsOf(d), DisplayFlag::kHmdPresent | DisplayFlag::kResolutionValid |
-                                     DisplayFlag::kScreenSizeValid |
-                                     DisplayFlag::kEyeToScreenDistanceValid |
-                                     DisplayFlag::kInterpupillaryDistanceValid |
-                                     DisplayFlag::kLensSeparationDistanceValid |
-                                     DisplayFlag::kEyeOffsetValid | DisplayFlag::kScreenVCenterValid |
-                                     DisplayFlag::kDistortionCoefficientsValid);
+    EXPECT_EQ(DisplayFlagsOf(d), kOpenHmdDisplayFlags);
     EXPECT_EQ(d.resolution[0], 1280);
     EXPECT_EQ(d.resolution[1], 800);
     EXPECT_EQ(d.screenSize[0], 0.14976f);
