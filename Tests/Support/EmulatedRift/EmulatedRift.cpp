@@ -87,6 +87,15 @@ int _CopyString(const wchar_t* text, wchar_t* out, size_t capacity)
     return 0;
 }
 
+void _LogOpen(int64_t at)
+{
+    const char* path = std::getenv("TALMEX_EMULATED_RIFT_OPEN_LOG");
+    if (std::FILE* log = path != nullptr ? std::fopen(path, "a") : nullptr) {
+        std::fprintf(log, "%lld\n", static_cast<long long>(at));
+        std::fclose(log);
+    }
+}
+
 // The next due message into data; 0 when none is due, -1 when the device is
 // gone.
 int _TakeMessage(hid_device* device, unsigned char* data, size_t length)
@@ -186,6 +195,7 @@ TALMEX_EXPORT hid_device* hid_open_path(const char* path)
     }
     _newest = device;
     _newestSensorTime = 0;
+    _LogOpen(now);
     return device;
 }
 

@@ -20,6 +20,11 @@ namespace TalmexTest {
 //                                          never when unset
 //   TALMEX_EMULATED_RIFT_REPLUG_AT         seconds after that same first open,
 //                                          later than the unplug; never
+//   TALMEX_EMULATED_RIFT_OPEN_LOG          a file each open appends a line to:
+//                                          the open's CLOCK_MONOTONIC time in
+//                                          nanoseconds, where its sensor time
+//                                          starts, for a test in another
+//                                          process (EmulatedRiftTimeline.h)
 //
 // The variables are read at every open of the device: the motion starts anew
 // from there. The unplug and replug happen once in a process, on the times

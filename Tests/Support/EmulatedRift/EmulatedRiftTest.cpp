@@ -5,6 +5,7 @@
 
 #include "EmulatedRift.h"
 #include "EmulatedRiftMotion.h"
+#include "EmulatedRiftMotions.h"
 #include "EmulatedRiftSettings.h"
 #include "OpenHmdRift.h"
 #include "RiftReports.h"
@@ -90,28 +91,13 @@ TEST_F(EmulatedRiftTest, DriverListsTheDeviceAndDecodesItsDisplay)
     }
 }
 
-// Degrees per second of yaw; the nod's degrees and period in seconds.
-struct Motion {
-    const char* name;
-    const char* yawRate;
-    const char* pitchAmplitude;
-    const char* pitchPeriod;
-};
-
-void PrintTo(const Motion& motion, std::ostream* out)
-{
-    *out << motion.name;
-}
-
 class EmulatedRiftMotionTest : public EmulatedRiftTest,
-                               public testing::WithParamInterface<Motion> {
+                               public testing::WithParamInterface<MotionControls> {
 };
 
 TEST_P(EmulatedRiftMotionTest, DriverFollowsTheMotion)
 {
-    setenv("TALMEX_EMULATED_RIFT_YAW_RATE", GetParam().yawRate, 1);
-    setenv("TALMEX_EMULATED_RIFT_PITCH_AMPLITUDE", GetParam().pitchAmplitude, 1);
-    setenv("TALMEX_EMULATED_RIFT_PITCH_PERIOD", GetParam().pitchPeriod, 1);
+    GetParam().Set();
     std::string refusals;
     const EmulatedRiftMotion motion = ReadEmulatedRiftSettings(std::getenv, &refusals).motion;
     ASSERT_EQ(refusals, "");
@@ -132,10 +118,8 @@ TEST_P(EmulatedRiftMotionTest, DriverFollowsTheMotion)
     EXPECT_LT(largest / kRadiansPerDegree, 0.005);
 }
 
-INSTANTIATE_TEST_SUITE_P(Motions, EmulatedRiftMotionTest,
-                         testing::Values(Motion{"SteadyYaw", "30", "0", "4"},
-                                         Motion{"YawAndPitch", "-45", "20", "1.5"}),
-                         [](const testing::TestParamInfo<Motion>& info) {
+INSTANTIATE_TEST_SUITE_P(Motions, EmulatedRiftMotionTest, testing::ValuesIn(kTestMotions),
+                         [](const testing::TestParamInfo<MotionControls>& info) {
                              return info.param.name;
                          });
 
