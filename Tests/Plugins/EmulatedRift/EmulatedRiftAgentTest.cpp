@@ -287,15 +287,20 @@ TEST(EmulatedRiftMonitorTest, OpenHmdsLinesStayOffTheScreen)
     if (!EnterPrivateNetwork()) {
         GTEST_SKIP() << "needs a private network namespace (root)";
     }
-    // The emulation in the monitor only, not in the shell and terminal around it.
-    const std::string preload = std::getenv("LD_PRELOAD");
+    // The emulation in the monitor only, not in the shells and terminal
+    // around it, which may be built without the sanitizer it was built with.
+    ASSERT_NE(std::getenv("LD_PRELOAD"), nullptr);
+    // Set again when the test ends, however it ends.
+    const struct Preload {
+        std::string value;
+        ~Preload() { setenv("LD_PRELOAD", value.c_str(), 1); }
+    } preload{std::getenv("LD_PRELOAD")};
     unsetenv("LD_PRELOAD");
-    const std::string monitor = "env LD_PRELOAD=" + MonitorTest::Quoted(preload) +
+    const std::string monitor = "env LD_PRELOAD=" + MonitorTest::Quoted(preload.value) +
                                 " TALMEX_EMULATED_RIFT_UNPLUG_AT=0.7 " +
                                 MonitorTest::Quoted(TALMEX_MONITOR_PATH) + " --headset openhmd";
     MonitorTest::TerminalSession session("sh -c " + MonitorTest::Quoted(monitor + "; sleep 60"),
                                          120, 40);
-    setenv("LD_PRELOAD", preload.c_str(), 1);
     ASSERT_TRUE(session.IsStarted());
     const auto hasText = [](const char* text) {
         return [text](const std::string& screen) { return screen.find(text) != std::string::npos; };
