@@ -18,7 +18,6 @@
 #include <cstring>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -103,15 +102,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: talmex_emulated_rift_measure [--quick]\n");
         return 64;
     }
-    const SensorTimeFunction sensorTime = FindEmulatedRiftSensorTime();
+    const SensorTimeFunction sensorTime = PreloadEmulatedRift(argv, TALMEX_EMULATED_RIFT_LIBRARY);
     if (sensorTime == nullptr) {
-        if (getenv("LD_PRELOAD") != nullptr) {
-            std::fprintf(stderr, "talmex_emulated_rift_measure: the emulation did not load\n");
-            return 1;
-        }
-        setenv("LD_PRELOAD", TALMEX_EMULATED_RIFT_LIBRARY, 1);
-        execv("/proc/self/exe", argv);
-        std::perror("talmex_emulated_rift_measure: running again");
         return 1;
     }
     const Plan plan = isQuick ? kQuickPlan : kFullPlan;

@@ -4,6 +4,7 @@
 // and with its External device fed a turn, whose angular velocity is worked
 // out from orientations that differ.
 
+#include "PluginReport.h"
 #include "Support/BoundPlugin.h"
 #include "Support/MotionRecording.h"
 
@@ -62,35 +63,8 @@ BENCHMARK(BM_OpenHmdUpdate);
 void BM_OpenHmdReport(benchmark::State& state, const char* device)
 {
     TakenHeadset headset(device);
-    BoundPlugin& p = headset.Plugin();
-    int i[2];
-    float f[4];
-    unsigned char b[3];
     for (auto _ : state) {
-        OVR_MessageList messages{};
-        p.Update(&messages);
-        benchmark::DoNotOptimize(p.IsHMDPresent() + p.GetSensorCount() + p.RenderPortraitMode());
-        p.GetScreenResolution(&i[0], &i[1]);
-        p.GetScreenSize(&f[0], &f[1]);
-        p.GetEyeToScreenDistance(&f[0]);
-        p.GetInterpupillaryDistance(&f[0]);
-        p.GetLensSeparationDistance(&f[0]);
-        p.GetPlayerEyeHeight(&f[0]);
-        p.GetEyeOffset(&f[0], &f[1]);
-        p.GetScreenVCenter(&f[0]);
-        p.GetDistortionCoefficients(&f[0], &f[1], &f[2], &f[3]);
-        p.DisplayLatencyScreenColor(&b[0], &b[1], &b[2]);
-        for (int sensor = 0; sensor < 2; ++sensor) {
-            benchmark::DoNotOptimize(p.IsSensorPresent(sensor) + p.IsMagCalibrated(sensor) +
-                                     p.IsYawCorrectionEnabled(sensor));
-            p.GetSensorOrientation(sensor, &f[0], &f[1], &f[2], &f[3]);
-            p.GetSensorPredictedOrientation(sensor, &f[0], &f[1], &f[2], &f[3]);
-            p.GetSensorPredictionTime(sensor, &f[0]);
-            p.GetAcceleration(sensor, &f[0], &f[1], &f[2]);
-            p.GetAngularVelocity(sensor, &f[0], &f[1], &f[2]);
-            p.GetMagnetometer(sensor, &f[0], &f[1], &f[2]);
-        }
-        benchmark::DoNotOptimize(f);
+        benchmark::DoNotOptimize(TalmexBench::MakeReport(headset.Plugin()));
     }
     if (!headset.IsTaken()) {
         state.SkipWithError("the device did not open");

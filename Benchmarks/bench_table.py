@@ -210,6 +210,26 @@ ROWS = [
         figure("openhmd_measure", "openhmd_resident"), below(5120, "kB"),
         (Anchor("same, simulated headset", figure("openhmd_measure", "simulated_resident")),),
         optional=True),
+    Row("emulated_dk1_error_30",
+        "OpenHMD's DK1 driver on the emulated DK1 through the agent, 30 °/s yaw, largest "
+        "orientation error at the report's sensor time", "°",
+        figure("emulated_rift", "emulated_dk1_30_error"), at_most(0.05, "°"),
+        (Anchor("at the report's arrival", figure("emulated_rift", "emulated_dk1_30_error_at_arrival")),),
+        optional=True),
+    Row("emulated_dk1_error_180", "Same, 180 °/s yaw", "°",
+        figure("emulated_rift", "emulated_dk1_180_error"), at_most(0.2, "°"),
+        (Anchor("at the report's arrival", figure("emulated_rift", "emulated_dk1_180_error_at_arrival")),),
+        optional=True),
+    Row("emulated_dk1_drift_30", "Same, yaw drift at 30 °/s", "°/min",
+        figure("emulated_rift", "emulated_dk1_30_drift"), at_most(0.1, "°/min"), optional=True),
+    Row("emulated_dk1_drift_180", "Same, yaw drift at 180 °/s", "°/min",
+        figure("emulated_rift", "emulated_dk1_180_drift"), at_most(0.1, "°/min"), optional=True),
+    Row("emulated_dk1_age", "Same, age of the reported orientation at its arrival, median", "ms",
+        figure("emulated_rift", "emulated_dk1_age"), at_most(1, "ms"), optional=True),
+    Row("emulated_dk1_report",
+        "OpenHMD headset, plug-in cost per report with OpenHMD's DK1 driver on the emulated DK1, "
+        "a report every 2 ms", "ns", figure("emulated_rift", "emulated_dk1_report"),
+        below(10000, "ns"), optional=True),
 ]
 
 

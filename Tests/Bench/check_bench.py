@@ -30,13 +30,16 @@ ROWS = [
     "conversion_sjis_to_utf8", "tga_photograph_24", "tga_screenshot_24", "tga_noise_24",
     "tga_photograph_32", "tga_screenshot_32", "tga_noise_32", "monitor_processor",
     "openhmd_update", "openhmd_report", "openhmd_report_turning", "openhmd_error_30",
-    "openhmd_error_180", "openhmd_resident",
+    "openhmd_error_180", "openhmd_resident", "emulated_dk1_error_30", "emulated_dk1_error_180",
+    "emulated_dk1_drift_30", "emulated_dk1_drift_180", "emulated_dk1_age", "emulated_dk1_report",
 ]
 # Measured once other branches' parts exist (the Python client and the
 # monitor), or where OpenHMD is installed.
 OPTIONAL_ROWS = {"client_decode_python", "monitor_processor", "openhmd_update",
                  "openhmd_report", "openhmd_report_turning", "openhmd_error_30",
-                 "openhmd_error_180", "openhmd_resident"}
+                 "openhmd_error_180", "openhmd_resident", "emulated_dk1_error_30",
+                 "emulated_dk1_error_180", "emulated_dk1_drift_30", "emulated_dk1_drift_180",
+                 "emulated_dk1_age", "emulated_dk1_report"}
 BENCH_SECONDS = 240
 
 

@@ -2,14 +2,35 @@
 
 #include "EmulatedRift.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <unistd.h>
 
 namespace TalmexTest {
 
 SensorTimeFunction FindEmulatedRiftSensorTime()
 {
     return reinterpret_cast<SensorTimeFunction>(dlsym(RTLD_DEFAULT, kEmulatedRiftSensorTime));
+}
+
+SensorTimeFunction PreloadEmulatedRift(char** argv, const char* library)
+{
+    if (const SensorTimeFunction sensorTime = FindEmulatedRiftSensorTime()) {
+        return sensorTime;
+    }
+    const char* slash = std::strrchr(argv[0], '/');
+    const char* name = slash != nullptr ? slash + 1 : argv[0];
+    if (std::getenv("LD_PRELOAD") != nullptr) {
+        std::fprintf(stderr, "%s: the emulation did not load\n", name);
+        return nullptr;
+    }
+    setenv("LD_PRELOAD", library, 1);
+    execv("/proc/self/exe", argv);
+    std::fprintf(stderr, "%s: running again: %s\n", name, std::strerror(errno));
+    return nullptr;
 }
 
 int ProbeEmulatedRift(ohmd_context* context)

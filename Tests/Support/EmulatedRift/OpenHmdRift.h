@@ -14,6 +14,10 @@ using SensorTimeFunction = double (*)();
 // The emulation's sensor time (EmulatedRift.h); nullptr when it is not
 // preloaded.
 SensorTimeFunction FindEmulatedRiftSensorTime();
+// The same, having run the program again with the emulation (library)
+// preloaded when it was not: argv as main was given it. nullptr, with the
+// reason on standard error, when that failed.
+SensorTimeFunction PreloadEmulatedRift(char** argv, const char* library);
 // The headset's index in a new probe; -1 when it is not listed.
 int ProbeEmulatedRift(ohmd_context* context);
 // Opens the headset with OpenHMD's update thread off, so that the caller ticks
