@@ -103,13 +103,11 @@ Run ThroughAgent(double degreesPerSecond, double seconds)
         return {};
     }
 
-    // The drift: the yaw error at arrival, which the age offsets evenly,
-    // from the first second of the run to the last.
+    // The drift: the slope of the yaw error at arrival, which the age only
+    // scatters about its mean.
     Run run{0, 0, 0, 0};
     std::vector<double> ages;
-    double yawError[2] = {}, time[2] = {};
-    int count[2] = {};
-    const double end = std::chrono::duration<double>(reports.back().first - *opened).count();
+    TalmexBench::Slope yawError;
     for (const auto& [received, orientation] : reports) {
         const double arrival = std::chrono::duration<double>(received - *opened).count();
         const OrientationMatch match = MatchOrientation(motion, orientation, arrival, kWindow);
@@ -117,22 +115,13 @@ Run ThroughAgent(double degreesPerSecond, double seconds)
         ages.push_back(match.age);
         const Quaternion truth = motion.OrientationAt(arrival);
         run.largestAtArrival = std::max(run.largestAtArrival, AngleBetween(orientation, truth));
-        const int part = arrival < 1 ? 0 : arrival > end - 1 ? 1 : -1;
-        if (part >= 0) {
-            const Quaternion error = truth.Conjugate() * orientation;
-            yawError[part] += 2 * std::atan2(error.y, error.w);
-            time[part] += arrival;
-            ++count[part];
-        }
+        const Quaternion error = truth.Conjugate() * orientation;
+        yawError.Add(arrival / 60, 2 * std::atan2(error.y, error.w));
     }
     run.largestError /= kRadiansPerDegree;
     run.largestAtArrival /= kRadiansPerDegree;
     run.medianAge = TalmexBench::Median(ages) * 1000;
-    if (count[0] > 0 && count[1] > 0) {
-        const double minutes = (time[1] / count[1] - time[0] / count[0]) / 60;
-        run.drift = std::fabs(yawError[1] / count[1] - yawError[0] / count[0]) / minutes /
-                    kRadiansPerDegree;
-    }
+    run.drift = std::fabs(yawError.Value()) / kRadiansPerDegree;
     return run;
 }
 

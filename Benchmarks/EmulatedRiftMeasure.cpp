@@ -10,6 +10,7 @@
 
 #include "Figures.h"
 #include "OpenHmdRift.h"
+#include "Statistics.h"
 
 #include <chrono>
 #include <cmath>
@@ -37,28 +38,6 @@ constexpr Plan kQuickPlan = {1, 2};
 struct Run {
     double largestError; // degrees
     double drift;        // degrees per minute
-};
-
-// The least-squares slope of value over time.
-class Slope {
-public:
-    void Add(double time, double value)
-    {
-        ++_count;
-        _time += time;
-        _value += value;
-        _timeTime += time * time;
-        _timeValue += time * value;
-    }
-
-    double Value() const
-    {
-        const double spread = _count * _timeTime - _time * _time;
-        return spread > 0 ? (_count * _timeValue - _time * _value) / spread : NAN;
-    }
-
-private:
-    double _count = 0, _time = 0, _value = 0, _timeTime = 0, _timeValue = 0;
 };
 
 // One run at degreesPerSecond; NaN figures when the headset does not open.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace TalmexBench {
@@ -25,5 +26,27 @@ inline double Median(std::vector<double> values)
 {
     return Percentile(std::move(values), 0.5);
 }
+
+// The least-squares slope of value over time; NaN until two times differ.
+class Slope {
+public:
+    void Add(double time, double value)
+    {
+        ++_count;
+        _time += time;
+        _value += value;
+        _timeTime += time * time;
+        _timeValue += time * value;
+    }
+
+    double Value() const
+    {
+        const double spread = _count * _timeTime - _time * _time;
+        return spread > 0 ? (_count * _timeValue - _time * _value) / spread : NAN;
+    }
+
+private:
+    double _count = 0, _time = 0, _value = 0, _timeTime = 0, _timeValue = 0;
+};
 
 } // namespace TalmexBench

@@ -1,8 +1,10 @@
 // Every figure of ./bench is a median, and the gaps between reports a
-// percentile: both rest on this one function.
+// percentile: both rest on this one function. Drifts are slopes.
 
 #include "Statistics.h"
 
+#include <cmath>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@ namespace {
 
 using TalmexBench::Median;
 using TalmexBench::Percentile;
+using TalmexBench::Slope;
 
 TEST(StatisticsTest, PercentilesInterpolateBetweenTheNearestRanks)
 {
@@ -33,6 +36,20 @@ TEST(StatisticsTest, PercentilesInterpolateBetweenTheNearestRanks)
             << "share " << c.share << " of " << c.values.size() << " values";
     }
     EXPECT_DOUBLE_EQ(Median({2, 8, 4, 6}), 5);
+}
+
+TEST(StatisticsTest, SlopeIsTheLeastSquaresLineThroughThePoints)
+{
+    Slope slope;
+    EXPECT_TRUE(std::isnan(slope.Value()));
+    slope.Add(1, 2);
+    slope.Add(1, 4);
+    EXPECT_TRUE(std::isnan(slope.Value())) << "no spread in time";
+    // Scattered about the line 2 t + 1 so that the scatter tilts it neither way.
+    for (const auto& [t, value] : {std::pair{1.0, 3.5}, {2.0, 4.5}, {3.0, 6.5}, {4.0, 9.5}}) {
+        slope.Add(t, value);
+    }
+    EXPECT_NEAR(slope.Value(), 2, 1e-12);
 }
 
 } // namespace
