@@ -20,6 +20,7 @@
 #include <cmath>
 #include <functional>
 #include <sstream>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -217,14 +218,19 @@ bool _IsAbsent(const HeadsetState& report)
 
 TEST_F(EmulatedRiftAgentTest, UnpluggedHeadsetGoesQuietlyAndComesBackAtTheNextLock)
 {
-    // Between two of the plug-in's looks at the HID list, a fifth of a second apart.
-    constexpr double kUnplugAt = 0.7;
-    constexpr double kReplugAt = 2;
-    ASSERT_NO_FATAL_FAILURE(Serve({{"TALMEX_EMULATED_RIFT_UNPLUG_AT", "0.7"},
-                                   {"TALMEX_EMULATED_RIFT_REPLUG_AT", "2"}}));
+    // Seconds after the open: between two of the plug-in's looks at the HID
+    // list, a fifth of a second apart; and when the headset is back.
+    const char* const kUnplugAt = "0.7";
+    const char* const kReplugAt = "2";
+    ASSERT_NO_FATAL_FAILURE(Serve({{"TALMEX_EMULATED_RIFT_UNPLUG_AT", kUnplugAt},
+                                   {"TALMEX_EMULATED_RIFT_REPLUG_AT", kReplugAt}}));
     const auto opened = NewestEmulatedRiftOpen(_openLog);
     ASSERT_TRUE(opened);
-    const auto unplugged = *opened + std::chrono::duration<double>(kUnplugAt);
+    const auto after = [&](const char* seconds, double margin) {
+        return *opened + std::chrono::duration_cast<Client::Clock::duration>(
+                             std::chrono::duration<double>(std::stod(seconds) + margin));
+    };
+    const Client::Clock::time_point unplugged = after(kUnplugAt, 0);
 
     ASSERT_TRUE(PollUntil(_IsAbsent, 3s));
     const Client::Clock::time_point absent = Client::Clock::now();
@@ -235,10 +241,7 @@ TEST_F(EmulatedRiftAgentTest, UnpluggedHeadsetGoesQuietlyAndComesBackAtTheNextLo
 
     // Away long enough for the agent to let the headset go, and until the
     // headset is back on the bus; then a new lock opens it anew.
-    std::this_thread::sleep_until(
-        std::max(Client::Clock::now() + 1200ms,
-                 *opened + std::chrono::duration_cast<Client::Clock::duration>(
-                               std::chrono::duration<double>(kReplugAt + 0.1))));
+    std::this_thread::sleep_until(std::max(Client::Clock::now() + 1200ms, after(kReplugAt, 0.1)));
     ASSERT_TRUE(PollUntil([](const HeadsetState& s) { return s.display.hmdPresent; }, 3s));
     EXPECT_GT(NewestEmulatedRiftOpen(_openLog), opened);
     EXPECT_LT(Follow(500ms).first, kLargestError / kRadiansPerDegree);
