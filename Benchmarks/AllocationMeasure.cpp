@@ -11,6 +11,7 @@
 #include "Figures.h"
 #include "Support/ProtocolBytes.h"
 #include "Support/UdpClient.h"
+#include "TestPaths.h"
 
 #include <atomic>
 #include <cstdio>

@@ -5,6 +5,7 @@
 #include "Agent/Network.h"
 #include "Support/ProtocolBytes.h"
 #include "Support/UdpClient.h"
+#include "TestPaths.h"
 
 #include <atomic>
 #include <cstdlib>
