@@ -4,6 +4,7 @@
 #include "Protocol/Recording.h"
 #include "Protocol/Report.h"
 #include "Support/BoundPlugin.h"
+#include "TestPaths.h"
 
 #include <cmath>
 #include <cstdlib>

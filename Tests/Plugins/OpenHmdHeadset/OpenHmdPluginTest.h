@@ -2,6 +2,7 @@
 
 #include "Support/BoundPlugin.h"
 #include "Support/MotionRecording.h"
+#include "TestPaths.h"
 
 #include <cstdlib>
 #include <optional>

@@ -10,6 +10,7 @@
 
 #include "Figures.h"
 #include "OpenHmdRift.h"
+#include "TestPaths.h"
 
 #include <chrono>
 #include <cmath>

@@ -6,6 +6,7 @@
 
 #include "Support/BoundPlugin.h"
 #include "Support/MotionRecording.h"
+#include "TestPaths.h"
 
 #include <benchmark/benchmark.h>
 
