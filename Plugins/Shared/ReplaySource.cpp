@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 namespace Headsets
 {
@@ -11,6 +12,20 @@ namespace Headsets
 namespace Protocol = Talmex::Protocol;
 
 std::unique_ptr<ReplaySource> ReplaySource::Load(const std::string &path, std::string &error)
+{
+    // A plug-in must not throw into the agent: memory running out while a
+    // large recording is decoded is one more reason it cannot be replayed.
+    try {
+        return _Load(path, error);
+    } catch (const std::exception &exception) {
+        error = path + ": cannot be replayed: " + exception.what();
+    } catch (...) {
+        error = path + ": cannot be replayed";
+    }
+    return nullptr;
+}
+
+std::unique_ptr<ReplaySource> ReplaySource::_Load(const std::string &path, std::string &error)
 {
     std::vector<unsigned char> bytes;
     if (!Protocol::ReadWholeFile(path, bytes, error)) {

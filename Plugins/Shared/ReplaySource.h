@@ -15,7 +15,8 @@ namespace Headsets
 class ReplaySource : public SampleSource
 {
 public:
-    // The recording at the path; null, with the reason, when it cannot serve.
+    // The recording at the path, a regular file; null, with the reason, when
+    // it cannot serve. Never throws.
     static std::unique_ptr<ReplaySource> Load(const std::string &path, std::string &error);
 
     void SampleAt(double t, Sample &sample) const override;
@@ -27,6 +28,8 @@ public:
     const Sample &SampleOf(size_t index) const { return _samples[index].sample; }
 
 private:
+    static std::unique_ptr<ReplaySource> _Load(const std::string &path, std::string &error);
+
     struct Timed {
         double seconds;
         Sample sample;

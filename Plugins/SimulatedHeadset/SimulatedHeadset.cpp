@@ -22,6 +22,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <future>
 #include <memory>
 
 using Headsets::MonotonicSeconds;
@@ -41,23 +43,58 @@ constexpr double kYawDriftRate = 0.0017;
 constexpr double kLatencyFlashSeconds = 0.1;
 constexpr double kLatencyTestSeconds = 0.2;
 
-// The synthetic motion, or the recording TALMEX_REPLAY names; null when that
-// recording cannot be replayed.
-std::unique_ptr<SampleSource> MakeSource()
+// The synthetic motion, or the recording TALMEX_REPLAY names. A recording is
+// read on a thread of its own from the moment the plug-in is loaded, so that
+// a long one does not hold up the agent's start; the first OVR_Initialize
+// waits for it. One that cannot be replayed leaves the headset absent, and
+// one line on standard error says why.
+class Source
 {
-    const char *path = std::getenv("TALMEX_REPLAY");
-    if (path == nullptr || *path == '\0') {
-        return std::make_unique<SimulatedHeadset::SyntheticSource>();
+public:
+    Source()
+    {
+        const char *path = std::getenv("TALMEX_REPLAY");
+        if (path == nullptr || *path == '\0') {
+            _source = std::make_unique<SimulatedHeadset::SyntheticSource>();
+            return;
+        }
+        try {
+            _loading = std::async(std::launch::async, &Source::_Load, std::string(path));
+        } catch (const std::exception &exception) {
+            _Absent(exception.what());
+        }
     }
-    std::string error;
-    std::unique_ptr<SampleSource> replay = Headsets::ReplaySource::Load(path, error);
-    if (!replay) {
-        std::fprintf(stderr, "simulated headset: no replay, headset absent: %s\n", error.c_str());
-    }
-    return replay;
-}
 
-const std::unique_ptr<SampleSource> _source = MakeSource();
+    // The source, once read; null when it cannot be replayed.
+    const SampleSource *Wait()
+    {
+        if (_loading.valid()) {
+            _source = _loading.get();
+        }
+        return _source.get();
+    }
+
+private:
+    static void _Absent(const std::string &reason)
+    {
+        std::fprintf(stderr, "simulated headset: no replay, headset absent: %s\n", reason.c_str());
+    }
+
+    static std::unique_ptr<SampleSource> _Load(std::string path)
+    {
+        std::string error;
+        std::unique_ptr<SampleSource> replay = Headsets::ReplaySource::Load(path, error);
+        if (!replay) {
+            _Absent(error);
+        }
+        return replay;
+    }
+
+    std::future<std::unique_ptr<SampleSource>> _loading;
+    std::unique_ptr<SampleSource> _source;
+};
+
+Source _source;
 
 // What the host's commands have set on one sensor.
 struct Sensor {
@@ -92,7 +129,7 @@ double Now()
 void TakeSample(double t)
 {
     _headset.sampleTime = t;
-    _source->SampleAt(t, _headset.sample);
+    _source.Wait()->SampleAt(t, _headset.sample);
 }
 
 bool IsLiveSensor(int sensor)
@@ -189,7 +226,7 @@ OVR_Bool OVR_Update(OVR_MessageList *messages)
 
 OVR_Bool OVR_Initialize()
 {
-    if (!_source) {
+    if (_source.Wait() == nullptr) {
         return 0;
     }
     _headset = Headset();

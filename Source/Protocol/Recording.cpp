@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Talmex {
 namespace Protocol {
@@ -110,17 +112,46 @@ bool RecordingReader::_Fail(size_t offset, const std::string& what)
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    // Non-blocking, so that opening a FIFO cannot wait for a writer.
+    const int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) {
         error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        error = "cannot read " + path;
-        return false;
+    struct stat status {};
+    bool isRead = false;
+    if (fstat(file, &status) != 0) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+        error = path + " is not a regular file";
+    } else {
+        try {
+            bytes.resize(static_cast<size_t>(status.st_size));
+        } catch (const std::bad_alloc&) {
+            close(file);
+            error = path + " is too large to read";
+            return false;
+        }
+        size_t got = 0;
+        int readError = 0;
+        while (got < bytes.size() && readError == 0) {
+            const ssize_t n = read(file, bytes.data() + got, bytes.size() - got);
+            if (n > 0) {
+                got += static_cast<size_t>(n);
+            } else if (n == 0) {
+                break; // cut short while being read: read as far as it went
+            } else if (errno != EINTR) {
+                readError = errno;
+            }
+        }
+        bytes.resize(got);
+        isRead = readError == 0;
+        if (!isRead) {
+            error = "cannot read " + path + ": " + std::strerror(readError);
+        }
     }
-    return true;
+    close(file);
+    return isRead;
 }
 
 } // namespace Protocol

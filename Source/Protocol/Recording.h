@@ -56,7 +56,9 @@ private:
     std::string _error;
 };
 
-// Reads a whole file; false, with the reason, when it cannot be read.
+// Reads a whole regular file, as long as it was when opened; false, with the
+// reason, when it cannot be read or is not a regular file (a directory, a
+// device that never ends, a FIFO that could block the reader for good).
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& error);
 
 } // namespace Protocol

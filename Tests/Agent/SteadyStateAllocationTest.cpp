@@ -3,71 +3,15 @@
 
 #include "Agent/Device.h"
 #include "Agent/Network.h"
+#include "Support/AllocationCounter.h"
 #include "Support/ProtocolBytes.h"
 #include "Support/UdpClient.h"
+#include "TestPaths.h"
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-
-namespace {
-
-std::atomic<long> _serviceAllocations{0};
-// Only allocations away from the test's own thread count: the test may
-// allocate as it likes, the channel thread may not.
-thread_local bool _isTestThread = false;
-
-void* Allocate(size_t size)
-{
-    if (!_isTestThread) {
-        ++_serviceAllocations;
-    }
-    void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    return p;
-}
-
-} // namespace
-
-void* operator new(size_t size)
-{
-    return Allocate(size);
-}
-
-void* operator new[](size_t size)
-{
-    return Allocate(size);
-}
-
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, size_t) noexcept
-{
-    std::free(p);
-}
-
-void operator delete[](void* p, size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -101,7 +45,6 @@ class SteadyStateAllocationTest : public testing::TestWithParam<Headset> {};
 
 TEST_P(SteadyStateAllocationTest, ServingRequestsAndReportsAllocatesNothing)
 {
-    _isTestThread = true;
     ASSERT_EQ(chdir(GetParam().folder), 0);
     if (GetParam().openHmdDevice != nullptr) {
         setenv("TALMEX_OPENHMD_DEVICE", GetParam().openHmdDevice, 1);
@@ -127,11 +70,11 @@ TEST_P(SteadyStateAllocationTest, ServingRequestsAndReportsAllocatesNothing)
     };
     ASSERT_TRUE(ConnectTo(client, kPort, next()));
 
+    // The test's own thread may allocate as it likes, the channel thread may not.
     int reports = 0;
-    long allocationsBefore = 0;
     for (int cycle = 0; cycle < 1100; ++cycle) {
         if (cycle == 100) {
-            allocationsBefore = _serviceAllocations.load();
+            StartCountingAllocations();
             reports = 0;
         }
         ASSERT_TRUE(client.Send(next(), kPort));
@@ -139,7 +82,8 @@ TEST_P(SteadyStateAllocationTest, ServingRequestsAndReportsAllocatesNothing)
             ++reports;
         }
     }
-    const long allocations = _serviceAllocations.load() - allocationsBefore;
+    StopCountingAllocations();
+    const long allocations = CountedAllocations();
 
     Singleton<Network>::_instance.Finalize();
     Singleton<Device>::_instance.Finalize();

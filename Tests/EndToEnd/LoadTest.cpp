@@ -6,6 +6,7 @@
 #include "Support/Elapsed.h"
 #include "Support/KeptClient.h"
 #include "Support/UdpClient.h"
+#include "TestPaths.h"
 
 #include <algorithm>
 #include <atomic>

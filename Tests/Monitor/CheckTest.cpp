@@ -1,4 +1,5 @@
 #include "MonitorProcess.h"
+#include "TestPaths.h"
 
 #include <climits>
 #include <cstdlib>

@@ -5,6 +5,7 @@
 #include "Support/AgentProcess.h"
 #include "Support/PrivateNetwork.h"
 #include "Support/ProtocolBytes.h"
+#include "TestPaths.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,5 +1,7 @@
 #include "MonitorProcess.h"
 
+#include "TestPaths.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>

@@ -7,6 +7,7 @@
 #include "Support/AgentProcess.h"
 #include "Support/PrivateNetwork.h"
 #include "Support/ProtocolBytes.h"
+#include "TestPaths.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -2,6 +2,7 @@
 #include "Protocol/Recording.h"
 #include "Protocol/Report.h"
 #include "TerminalSession.h"
+#include "TestPaths.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,11 +4,13 @@
 #include "Protocol/Recording.h"
 #include "Protocol/Report.h"
 #include "Support/BoundPlugin.h"
+#include "TestPaths.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -255,17 +257,64 @@ TEST_F(ReplayTest, ServesTheRecordingInItsTimingLoopedWithCommandsOnTop)
     EXPECT_LT(AngleBetween(Orientation(), level), 1e-3) << "reset re-centres the replay";
 }
 
-TEST_F(ReplayTest, RecordingThatCannotBeReplayedMakesTheHeadsetAbsent)
+struct UnplayableCase {
+    const char* name;
+    // Makes what TALMEX_REPLAY will name, next to the test's recording path;
+    // gives it and the reason the plug-in must give.
+    std::pair<std::string, std::string> (*make)(const std::string& path);
+};
+
+const UnplayableCase kUnplayable[] = {
+    {"NotARecording",
+     [](const std::string& path) {
+         std::ofstream(path) << "some file that is not a recording";
+         return std::make_pair(path, path + ": not a recording: no TLXR magic (at offset 0)");
+     }},
+    {"Directory",
+     [](const std::string&) {
+         return std::make_pair(testing::TempDir(), testing::TempDir() + " is not a regular file");
+     }},
+    {"EndlessDevice",
+     [](const std::string&) {
+         return std::make_pair(std::string("/dev/zero"), std::string("/dev/zero is not a regular file"));
+     }},
+    {"FifoWithoutWriter",
+     [](const std::string& path) {
+         mkfifo(path.c_str(), 0600);
+         return std::make_pair(path, path + " is not a regular file");
+     }},
+    {"Missing",
+     [](const std::string& path) {
+         return std::make_pair(path, "cannot open " + path + ": No such file or directory");
+     }},
+};
+
+void PrintTo(const UnplayableCase& replay, std::ostream* out)
 {
-    std::ofstream(_path) << "some file that is not a recording";
+    *out << replay.name;
+}
+
+class UnplayableTest : public ReplayTest, public testing::WithParamInterface<UnplayableCase> {};
+
+// Whatever TALMEX_REPLAY names, the plug-in neither throws, blocks nor reads
+// without end: what cannot be replayed leaves the headset absent, with one
+// line saying why.
+TEST_P(UnplayableTest, LeavesTheHeadsetAbsentWithOneLineSayingWhy)
+{
+    const auto [path, reason] = GetParam().make(_path);
+    setenv("TALMEX_REPLAY", path.c_str(), 1);
     testing::internal::CaptureStderr();
     Load();
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "simulated headset: no replay, headset absent: " + _path +
-                        ": not a recording: no TLXR magic (at offset 0)\n");
     EXPECT_FALSE(_headset->Initialize());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "simulated headset: no replay, headset absent: " + reason + "\n");
     EXPECT_FALSE(_headset->IsHMDPresent());
     EXPECT_EQ(_headset->GetSensorCount(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Replays, UnplayableTest, testing::ValuesIn(kUnplayable),
+                         [](const testing::TestParamInfo<UnplayableCase>& info) {
+                             return info.param.name;
+                         });
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "Support/AgentProcess.h"
 
+#include "TestPaths.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>

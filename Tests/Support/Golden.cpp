@@ -1,5 +1,7 @@
 #include "Support/Golden.h"
 
+#include "TestPaths.h"
+
 #include <cctype>
 #include <fstream>
 #include <sstream>

@@ -1,5 +1,7 @@
 #include "Support/HeadsetCommandLog.h"
 
+#include "TestPaths.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>

@@ -1,6 +1,7 @@
 #include "Support/ScriptedHeadset.h"
 
 #include "Agent/Device.h"
+#include "TestPaths.h"
 
 #include <dlfcn.h>
 #include <limits.h>

@@ -22,15 +22,19 @@ void _EncodeDouble(unsigned char* bytes, double value)
     Protocol::EncodeFixed32(bytes + 4, static_cast<uint32_t>(bits >> 32));
 }
 
-} // namespace
-
-void EncodePose(const Client::YawPitchRoll& angles, unsigned char (&datagram)[PoseBridge::kDatagramSize])
+// The hub's datagram for these angles of ours, with x, y and z at 0. The hub
+// turns the view right for positive yaw and tilts it right for positive roll,
+// the other way from ours, so those two change sign; pitch looks up on both.
+void _EncodePose(const Client::YawPitchRoll& angles,
+                 unsigned char (&datagram)[PoseBridge::kDatagramSize])
 {
     const double values[] = {0, 0, 0, -angles.yaw, angles.pitch, -angles.roll};
     for (size_t i = 0; i < 6; ++i) {
         _EncodeDouble(datagram + 8 * i, values[i]);
     }
 }
+
+} // namespace
 
 PoseBridge::~PoseBridge()
 {
@@ -76,7 +80,7 @@ bool PoseBridge::_Connect()
 void PoseBridge::Send(const Client::HeadsetState& report)
 {
     unsigned char datagram[kDatagramSize];
-    EncodePose(Client::YawPitchRollOf(report.sensors[0].orientation), datagram);
+    _EncodePose(Client::YawPitchRollOf(report.sensors[0].orientation), datagram);
     if (_Connect() && send(_socket, datagram, sizeof datagram, MSG_DONTWAIT | MSG_NOSIGNAL) ==
                           static_cast<ssize_t>(sizeof datagram)) {
         ++_sent;

@@ -46,10 +46,5 @@ private:
     uint64_t _failed = 0;
 };
 
-// The hub's datagram for these angles of ours, with x, y and z at 0. The hub
-// turns the view right for positive yaw and tilts it right for positive roll,
-// the other way from ours, so those two change sign; pitch looks up on both.
-void EncodePose(const Client::YawPitchRoll& angles, unsigned char (&datagram)[PoseBridge::kDatagramSize]);
-
 } // namespace Monitor
 } // namespace Talmex

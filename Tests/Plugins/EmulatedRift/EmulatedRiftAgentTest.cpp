@@ -15,6 +15,7 @@
 #include "Plugins/OpenHmdHeadset/OpenHmdPluginTest.h"
 #include "RiftReports.h"
 #include "Support/PrivateNetwork.h"
+#include "TestPaths.h"
 
 #include <algorithm>
 #include <cmath>

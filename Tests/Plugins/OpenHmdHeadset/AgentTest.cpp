@@ -9,6 +9,7 @@
 #include "Support/PrivateNetwork.h"
 
 #include "Protocol/Report.h"
+#include "TestPaths.h"
 
 #include <cmath>
 #include <dlfcn.h>

@@ -3,6 +3,7 @@
 #include "Protocol/Report.h"
 #include "Support/BoundPlugin.h"
 #include "Support/MotionRecording.h"
+#include "TestPaths.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,5 +1,6 @@
 #include "Client/Client.h"
 #include "Support/UdpClient.h"
+#include "TestPaths.h"
 
 #include <chrono>
 #include <csignal>

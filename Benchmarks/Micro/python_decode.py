@@ -15,7 +15,7 @@ import sys
 import timeit
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
+ROOT = Path(__file__).resolve().parents[2]
 PACKAGE_FOLDER = ROOT / "Clients" / "Python"
 GOLDEN_REPORT = ROOT / "Tests" / "Protocol" / "Golden" / "report.hex"
 

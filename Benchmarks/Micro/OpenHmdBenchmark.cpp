@@ -7,6 +7,7 @@
 #include "PluginReport.h"
 #include "Support/BoundPlugin.h"
 #include "Support/MotionRecording.h"
+#include "TestPaths.h"
 
 #include <benchmark/benchmark.h>
 

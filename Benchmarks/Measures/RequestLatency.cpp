@@ -3,6 +3,7 @@
 #include "GuardedAgent.h"
 #include "ReportListener.h"
 #include "Support/ProtocolBytes.h"
+#include "TestPaths.h"
 
 #include <cmath>
 #include <ctime>

@@ -11,6 +11,7 @@
 #include "Figures.h"
 #include "OpenHmdRift.h"
 #include "Statistics.h"
+#include "TestPaths.h"
 
 #include <chrono>
 #include <cmath>

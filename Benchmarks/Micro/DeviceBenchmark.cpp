@@ -2,6 +2,7 @@
 // channel thread runs them: the stream is cleared and refilled each time.
 
 #include "Agent/Device.h"
+#include "TestPaths.h"
 
 #include <benchmark/benchmark.h>
 

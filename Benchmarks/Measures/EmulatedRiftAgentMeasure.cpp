@@ -19,6 +19,7 @@
 #include "PluginReport.h"
 #include "Statistics.h"
 #include "Support/UdpClient.h"
+#include "TestPaths.h"
 
 #include <chrono>
 #include <cmath>

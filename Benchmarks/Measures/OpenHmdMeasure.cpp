@@ -13,6 +13,7 @@
 #include "Support/BoundPlugin.h"
 #include "Support/KeptClient.h"
 #include "Support/MotionRecording.h"
+#include "TestPaths.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,70 +1,24 @@
 // Heap allocations per service cycle once the service is warm. The channel
 // service runs in this process with the simulated headset, and every call of
 // the C library's allocator made away from this program's own thread is
-// counted: operator new, the C library and the plug-in all end there. Prints
-// JSON (Figures.h); binds the agent's UDP ports.
+// counted (Support/AllocationCounter.h), as the steady-state test counts
+// them. Prints JSON (Figures.h); binds the agent's UDP ports.
 //
 //   talmex_allocation_measure [--quick]
 
 #include "Agent/Device.h"
 #include "Agent/Network.h"
 #include "Figures.h"
+#include "Support/AllocationCounter.h"
 #include "Support/ProtocolBytes.h"
 #include "Support/UdpClient.h"
+#include "TestPaths.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <pthread.h>
 #include <unistd.h>
-
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* pointer, size_t size);
-void __libc_free(void* pointer);
-}
-
-namespace {
-
-std::atomic<bool> _isCounting{false};
-std::atomic<long> _allocations{0};
-pthread_t _measurerThread;
-
-void _Count()
-{
-    if (_isCounting.load(std::memory_order_relaxed) &&
-        !pthread_equal(pthread_self(), _measurerThread)) {
-        _allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-}
-
-} // namespace
-
-extern "C" void* malloc(size_t size) noexcept
-{
-    _Count();
-    return __libc_malloc(size);
-}
-
-extern "C" void* calloc(size_t count, size_t size) noexcept
-{
-    _Count();
-    return __libc_calloc(count, size);
-}
-
-extern "C" void* realloc(void* pointer, size_t size) noexcept
-{
-    _Count();
-    return __libc_realloc(pointer, size);
-}
-
-extern "C" void free(void* pointer) noexcept
-{
-    __libc_free(pointer);
-}
 
 namespace {
 
@@ -113,7 +67,6 @@ int Serve(UdpClient& client, Wishes& wishes, uint32_t& sequence, int cycles)
 
 int main(int argc, char** argv)
 {
-    _measurerThread = pthread_self();
     const bool isQuick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const Plan plan = isQuick ? Plan{3, 300} : Plan{5, 2000};
     if (!PortBlocker(kPort).IsHolding()) {
@@ -134,13 +87,13 @@ int main(int argc, char** argv)
     const bool isServed = ConnectTo(client, kPort, RequestOf({77, 0, ++sequence}, wishes)) &&
                           Serve(client, wishes, sequence, kWarmUpCycles) > 0;
     std::vector<double> perCycle;
-    _isCounting = true;
+    StartCountingAllocations();
     for (int run = 0; isServed && run < plan.runs; ++run) {
-        const long before = _allocations.load();
+        const long before = CountedAllocations();
         const int reports = Serve(client, wishes, sequence, plan.cyclesPerRun);
-        perCycle.push_back(static_cast<double>(_allocations.load() - before) / reports);
+        perCycle.push_back(static_cast<double>(CountedAllocations() - before) / reports);
     }
-    _isCounting = false;
+    StopCountingAllocations();
 
     Singleton<Network>::_instance.Finalize();
     Singleton<Device>::_instance.Finalize();
