@@ -43,8 +43,9 @@ constexpr double kLargestError = 0.01 * kRadiansPerDegree;
 // A report carries the samples due when the agent updated the plug-in just
 // before sending it: at most a sample period old, and older only by what the
 // machine delays the agent between update and send. The window allows for
-// a slow machine; half the reports must be no older than two periods.
-constexpr double kWindow = 0.05;
+// a slow machine (a sanitizer's, a loaded one); half the reports must be no
+// older than two periods.
+constexpr double kWindow = 0.25;
 constexpr double kMedianAge = 0.002;
 
 // The emulated headset preloaded into this program and every process it
@@ -121,9 +122,13 @@ protected:
         return std::move(_observed);
     }
 
-    // Each report's orientation against the truth since the newest open;
-    // the largest error, in degrees, and the median age, in seconds.
-    std::pair<double, double> Follow(std::chrono::milliseconds time)
+    // Each report's orientation against the truth since the newest open.
+    struct Following {
+        double largestError; // degrees
+        double medianAge;    // seconds
+        double largestAge;
+    };
+    Following Follow(std::chrono::milliseconds time)
     {
         const std::vector<Observed> reports = Observe(time);
         const auto opened = NewestEmulatedRiftOpen(_openLog);
@@ -141,8 +146,11 @@ protected:
             largest = std::max(largest, match.error);
             ages.push_back(match.age);
         }
-        std::nth_element(ages.begin(), ages.begin() + ages.size() / 2, ages.end());
-        return {largest / kRadiansPerDegree, ages.empty() ? INFINITY : ages[ages.size() / 2]};
+        if (ages.empty()) {
+            return {INFINITY, INFINITY, INFINITY};
+        }
+        std::sort(ages.begin(), ages.end());
+        return {largest / kRadiansPerDegree, ages[ages.size() / 2], ages.back()};
     }
 
     std::string _openLog = testing::TempDir() + "talmex-emulated-rift-opens-" + std::to_string(getpid());
@@ -202,9 +210,10 @@ TEST_P(EmulatedRiftMotionTest, OrientationFollowsTheMotion)
 {
     GetParam().Set();
     ASSERT_NO_FATAL_FAILURE(Serve({}));
-    const auto [largest, medianAge] = Follow(2s);
-    EXPECT_LT(largest, kLargestError / kRadiansPerDegree);
-    EXPECT_LT(medianAge, kMedianAge);
+    const Following following = Follow(2s);
+    EXPECT_LT(following.largestError, kLargestError / kRadiansPerDegree)
+        << "the oldest report " << following.largestAge << " s";
+    EXPECT_LT(following.medianAge, kMedianAge);
 }
 
 INSTANTIATE_TEST_SUITE_P(Motions, EmulatedRiftMotionTest, testing::ValuesIn(kTestMotions),
@@ -245,7 +254,7 @@ TEST_F(EmulatedRiftAgentTest, UnpluggedHeadsetGoesQuietlyAndComesBackAtTheNextLo
     std::this_thread::sleep_until(std::max(Client::Clock::now() + 1200ms, after(kReplugAt, 0.1)));
     ASSERT_TRUE(PollUntil([](const HeadsetState& s) { return s.display.hmdPresent; }, 3s));
     EXPECT_GT(NewestEmulatedRiftOpen(_openLog), opened);
-    EXPECT_LT(Follow(500ms).first, kLargestError / kRadiansPerDegree);
+    EXPECT_LT(Follow(500ms).largestError, kLargestError / kRadiansPerDegree);
 
     // OpenHMD's driver printed a line each update from the unplug until the
     // plug-in closed the device, at most one a service cycle of 2 ms, and
