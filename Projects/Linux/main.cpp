@@ -4,6 +4,7 @@
 #include "Common/Threading/Thread.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -68,6 +69,10 @@ int main()
     // reused by the agent's own socket or files, and the watch would then
     // wait on those instead of on its input.
     const bool hasInput = fcntl(kStandardInput, F_GETFD) != -1;
+    // The agent prints nothing, but a plug-in may, and its standard output is
+    // a pipe to the host: line by line, what it prints reaches the host as it
+    // happens, not when the agent ends.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
 
     Singleton<Manager>::_instance.Initialize();
     if (hasInput) {

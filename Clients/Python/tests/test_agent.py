@@ -70,17 +70,17 @@ class AgentTest(unittest.TestCase):
         self.assertEqual(self.client.state.display.resolution, [1280, 800])
 
     def test_a_named_headset_serves_and_what_it_prints_is_kept(self):
-        """At load on standard output, which reaches the pipe when the agent
-        ends, and at each OVR_Initialize on standard error, at once."""
+        """At load on standard output, which the agent keeps line-buffered,
+        and at each OVR_Initialize on standard error: both while it runs."""
         self.set_environment(TALMEX_SCRIPTED_SAY="scripted:")
         self.headset = "scripted"
         self.spawn()
         output = self.client.agent.output
-        self.assertTrue(self.poll_until(lambda: output.count == 1))
-        self.assertEqual(list(output.lines), ["scripted: OVR_Initialize"])
+        printed = ["scripted: loaded", "scripted: OVR_Initialize"]
+        self.assertTrue(self.poll_until(lambda: output.count == 2))
+        self.assertEqual(list(output.lines), printed)
         self.client.stop()
-        self.assertEqual((output.count, list(output.lines)),
-                         (2, ["scripted: OVR_Initialize", "scripted: loaded"]))
+        self.assertEqual((output.count, list(output.lines)), (2, printed))
 
     def test_a_headset_there_is_not_is_refused_with_those_there_are(self):
         for name in ["missing", "../scripted", ".hidden", "", "a/b"]:

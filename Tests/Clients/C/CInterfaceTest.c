@@ -171,8 +171,9 @@ int main(int argc, char** argv)
     CHECK(counters.requests_accepted >= 5);
     CHECK(talmex_stop(client) == TALMEX_OK);
     CHECK(talmex_agent_output(client, &lines, log, sizeof log) == TALMEX_OK && lines == 2 &&
-          strcmp(log, "C: OVR_Initialize\nC: loaded\n") == 0);
-    CHECK(talmex_agent_output(client, &lines, log, 12) == TALMEX_OK && strcmp(log, "C: loaded\n") == 0);
+          strcmp(log, "C: loaded\nC: OVR_Initialize\n") == 0);
+    CHECK(talmex_agent_output(client, &lines, log, 19) == TALMEX_OK &&
+          strcmp(log, "C: OVR_Initialize\n") == 0);
     CHECK(talmex_agent_output(client, NULL, log, sizeof log) == TALMEX_ERROR_INVALID_ARGUMENT);
     CHECK(talmex_destroy(client) == TALMEX_OK);
 
