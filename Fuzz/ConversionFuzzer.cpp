@@ -29,8 +29,7 @@ void CheckRoundTrip(const Source& text,
                     const char* failure)
 {
     const Target converted = forth(text.data(), text.size());
-    Check(converted.empty() || back(converted.data(), converted.size()) == UpToZero(text),
-          failure);
+    Check(converted.empty() || back(converted.data(), converted.size()) == UpToZero(text), failure);
 }
 
 void CheckShiftJIS(const std::string& text)

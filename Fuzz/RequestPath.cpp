@@ -182,9 +182,8 @@ void RunChannel(const uint8_t* data, size_t size, PluginLog log)
     channel._sToken = kSessionToken;
     size_t at = 0;
     while (at + 2 <= size) {
-        const size_t length =
-            std::min({static_cast<size_t>(data[at] | data[at + 1] << 8), size - at - 2,
-                      kLargestDatagram});
+        const size_t length = std::min(
+            {static_cast<size_t>(data[at] | data[at + 1] << 8), size - at - 2, kLargestDatagram});
         const Bytes datagram(data + at + 2, data + at + 2 + length);
         at += 2 + length;
         if (datagram.size() >= 4 && std::memcmp(datagram.data(), "TLX0", 4) == 0) {

@@ -2,8 +2,8 @@
 // every plug-in call a request causes shows in the plug-in's log.
 
 #include "Check.h"
-#include "Support/ScriptedHeadset.h"
 #include "RequestPath.h"
+#include "Support/ScriptedHeadset.h"
 
 #include <limits.h>
 #include <unistd.h>

@@ -91,8 +91,8 @@ Run ThroughAgent(double degreesPerSecond, double seconds)
         const auto limit = std::chrono::duration<double>(seconds + 2);
         if (client.Attach("127.0.0.1", kAgentPorts[0])) {
             while (Clock::now() - start < limit &&
-                   (reports.empty() ||
-                    reports.back().first - reports.front().first < std::chrono::duration<double>(seconds))) {
+                   (reports.empty() || reports.back().first - reports.front().first <
+                                           std::chrono::duration<double>(seconds))) {
                 client.Wait(state, std::chrono::milliseconds(20));
             }
         }
@@ -164,8 +164,8 @@ int main(int argc, char** argv)
     }
     for (uint16_t port : kAgentPorts) {
         if (!PortBlocker(port).IsHolding()) {
-            std::fprintf(stderr, "talmex_emulated_rift_agent_measure: the agent's port %u is taken\n",
-                         port);
+            std::fprintf(
+                stderr, "talmex_emulated_rift_agent_measure: the agent's port %u is taken\n", port);
             return 2;
         }
     }

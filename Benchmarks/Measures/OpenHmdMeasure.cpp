@@ -86,7 +86,8 @@ double ServedResident(const char* folder, const char* openHmdDevice)
     return static_cast<double>(TalmexBench::SampleProcess(agent.Pid()).residentKilobytes);
 }
 
-template <class Measure> std::vector<double> Runs(int count, Measure measure)
+template <class Measure>
+std::vector<double> Runs(int count, Measure measure)
 {
     std::vector<double> runs;
     for (int i = 0; i < count; ++i) {

@@ -28,7 +28,8 @@ std::optional<int64_t> ReportListener::Receive(int timeoutMilliseconds)
     }
     unsigned char datagram[512];
     std::optional<timespec> arrived;
-    if (Talmex::Client::ReceiveStamped(_client.Descriptor(), datagram, sizeof datagram, 0, arrived) < 0 ||
+    if (Talmex::Client::ReceiveStamped(_client.Descriptor(), datagram, sizeof datagram, 0,
+                                       arrived) < 0 ||
         !arrived) {
         return std::nullopt;
     }

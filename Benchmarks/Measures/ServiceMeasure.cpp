@@ -304,9 +304,10 @@ int main(int argc, char** argv)
     }
     KillChildrenOnSignals();
     if (!PortsAreFree()) {
-        std::fprintf(stderr, "talmex_service_measure: the agent's UDP ports %u-%u are taken on "
-                             "this machine (another agent?); free them, or run where a private "
-                             "network namespace is allowed\n",
+        std::fprintf(stderr,
+                     "talmex_service_measure: the agent's UDP ports %u-%u are taken on "
+                     "this machine (another agent?); free them, or run where a private "
+                     "network namespace is allowed\n",
                      Talmex::Protocol::kAgentPorts[0], Talmex::Protocol::kAgentPorts[2]);
         return 2;
     }

@@ -115,9 +115,8 @@ void BM_ClientPoll(benchmark::State& state)
     if (client.GetCounters().reportsReceived != expected) {
         state.SkipWithError("the client did not take every report");
     }
-    state.counters["per_report"] = benchmark::Counter(static_cast<double>(expected),
-                                                      benchmark::Counter::kIsRate |
-                                                          benchmark::Counter::kInvert);
+    state.counters["per_report"] = benchmark::Counter(
+        static_cast<double>(expected), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ClientPoll);
 

@@ -20,9 +20,8 @@ constexpr size_t kTextBytes = 1 << 20;
 constexpr size_t kBytesPerBadByte = 1024;
 
 // Kanji, kana, half-width kana, full-width punctuation and some ASCII.
-const wchar_t kSample[] =
-    L"日本語のテキストを変換する。カタカナ、ひらがな、漢字と "
-    L"ASCII text 123 を混ぜた文章です。ｶﾀｶﾅもあります。";
+const wchar_t kSample[] = L"日本語のテキストを変換する。カタカナ、ひらがな、漢字と "
+                          L"ASCII text 123 を混ぜた文章です。ｶﾀｶﾅもあります。";
 
 enum class Encoding { UTF8, ShiftJIS };
 

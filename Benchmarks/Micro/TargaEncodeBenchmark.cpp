@@ -50,8 +50,8 @@ Pixels Photograph(unsigned bytesPerPixel, std::mt19937& random)
             const int green = static_cast<int>(y * 255 / kHeight);
             const int blue = static_cast<int>((x + y) * 255 / (kWidth + kHeight));
             const unsigned char bgra[4] = {Clamp(blue + grain(random)),
-                                           Clamp(green + grain(random)),
-                                           Clamp(red + grain(random)), 255};
+                                           Clamp(green + grain(random)), Clamp(red + grain(random)),
+                                           255};
             SetPixel(pixels, bytesPerPixel, x, y, bgra);
         }
     }
@@ -79,7 +79,8 @@ Pixels Screenshot(unsigned bytesPerPixel, std::mt19937& random)
     const unsigned char ink[4] = {0x20, 0x20, 0x20, 255};
     const unsigned char bar[4] = {0x30, 0x30, 0x30, 255};
     FillRect(pixels, bytesPerPixel, 0, 0, kWidth, kHeight, desktop);
-    const unsigned windows[3][4] = {{60, 40, 900, 700}, {700, 200, 1000, 760}, {1400, 80, 480, 400}};
+    const unsigned windows[3][4] = {
+        {60, 40, 900, 700}, {700, 200, 1000, 760}, {1400, 80, 480, 400}};
     for (const auto& frame : windows) {
         const unsigned left = frame[0], top = frame[1], width = frame[2], height = frame[3];
         FillRect(pixels, bytesPerPixel, left, top, width, height, window);

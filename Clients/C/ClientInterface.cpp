@@ -303,14 +303,15 @@ talmex_error talmex_spawn(talmex_client* client, const char* agentPath)
 talmex_error talmex_spawn_headset(talmex_client* client, const char* agentPath, const char* headset)
 {
     return _WithHandle(client, [&](Handle& handle) {
-        return _Started(handle.client, handle.client.Spawn(agentPath != nullptr ? agentPath : "",
-                                                    headset != nullptr
-                                                        ? headset
-                                                        : Talmex::Client::kSimulatedHeadset));
+        return _Started(
+            handle.client,
+            handle.client.Spawn(agentPath != nullptr ? agentPath : "",
+                                headset != nullptr ? headset : Talmex::Client::kSimulatedHeadset));
     });
 }
 
-talmex_error talmex_agent_output(talmex_client* client, uint64_t* lineCount, char* text, size_t size)
+talmex_error talmex_agent_output(talmex_client* client, uint64_t* lineCount, char* text,
+                                 size_t size)
 {
     return _WithHandle(client, [&](Handle& handle) {
         if (lineCount == nullptr || text == nullptr || size == 0) {
@@ -365,8 +366,7 @@ talmex_error talmex_set_yaw_correction(talmex_client* client, int sensor, int en
 
 talmex_error talmex_set_mag_yaw_correction(talmex_client* client, int sensor, int enable)
 {
-    return _Request(client, sensor,
-                    [=](Client& c) { c.SetMagYawCorrection(sensor, enable != 0); });
+    return _Request(client, sensor, [=](Client& c) { c.SetMagYawCorrection(sensor, enable != 0); });
 }
 
 talmex_error talmex_feed_latency_tester(talmex_client* client)

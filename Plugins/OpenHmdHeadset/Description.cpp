@@ -90,8 +90,8 @@ extern "C" const char* TalmexPlugin_Describe()
     // it ends the HID layer the open device reads through.
     const Session& session = TheSession();
     if (session.IsOpen()) {
-        text = _Describe(session.LastProbe(), session.LastChoice()) + "open: " +
-               session.Entry().product + "\n";
+        text = _Describe(session.LastProbe(), session.LastChoice()) +
+               "open: " + session.Entry().product + "\n";
         return text.c_str();
     }
     ohmd_context* context = ohmd_ctx_create();

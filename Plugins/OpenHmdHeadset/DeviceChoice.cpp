@@ -63,7 +63,8 @@ DeviceChoice _ByDefault(const std::vector<ProbeEntry>& probe)
 {
     DeviceChoice choice;
     for (size_t i = 0; i < probe.size(); ++i) {
-        if (probe[i].deviceClass == OHMD_DEVICE_CLASS_HMD && StandInOf(probe[i]) == StandIn::kNone) {
+        if (probe[i].deviceClass == OHMD_DEVICE_CLASS_HMD &&
+            StandInOf(probe[i]) == StandIn::kNone) {
             choice.candidates.push_back(static_cast<int>(i));
         }
     }

@@ -19,10 +19,11 @@ bool ExternalFeed::FeedUpTo(double seconds, ohmd_device* device)
         const Talmex::Protocol::SensorState& s = _replay->SampleOf(_fed).sensors[0];
         const double dt = _fed == 0 ? 0 : _replay->SecondsOf(_fed) - _replay->SecondsOf(_fed - 1);
         // Time step, gyroscope, accelerometer, magnetometer.
-        const float values[10] = {static_cast<float>(dt),
-                                  s.angularVelocity[0], s.angularVelocity[1], s.angularVelocity[2],
-                                  s.acceleration[0],    s.acceleration[1],    s.acceleration[2],
-                                  s.magnetometer[0],    s.magnetometer[1],    s.magnetometer[2]};
+        const float values[10] = {static_cast<float>(dt), s.angularVelocity[0],
+                                  s.angularVelocity[1],   s.angularVelocity[2],
+                                  s.acceleration[0],      s.acceleration[1],
+                                  s.acceleration[2],      s.magnetometer[0],
+                                  s.magnetometer[1],      s.magnetometer[2]};
         ohmd_device_setf(device, OHMD_EXTERNAL_SENSOR_FUSION, values);
     }
     return feeds;

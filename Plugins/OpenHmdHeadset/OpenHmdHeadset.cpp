@@ -78,7 +78,8 @@ OVR_Bool _StoreRecordedVector(int sensor, const float (SensorState::*vector)[3],
     return _StoreVector(recorded->*vector, recorded->*valid, x, y, z);
 }
 
-template <class T> OVR_Bool _StoreDisplay(T Display::*value, T* out)
+template <class T>
+OVR_Bool _StoreDisplay(T Display::*value, T* out)
 {
     if (!_session.IsOpen()) {
         return 0;
@@ -87,7 +88,8 @@ template <class T> OVR_Bool _StoreDisplay(T Display::*value, T* out)
     return 1;
 }
 
-template <class T> OVR_Bool _StoreDisplayPair(T (Display::*values)[2], T* first, T* second)
+template <class T>
+OVR_Bool _StoreDisplayPair(T (Display::*values)[2], T* first, T* second)
 {
     if (!_session.IsOpen()) {
         return 0;

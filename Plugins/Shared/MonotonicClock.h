@@ -2,8 +2,7 @@
 
 #include <time.h>
 
-namespace Headsets
-{
+namespace Headsets {
 
 // Seconds on the clock that never steps, from an arbitrary origin.
 inline double MonotonicSeconds()

@@ -2,19 +2,19 @@
 
 #include "Quaternion.h"
 
-namespace Headsets
-{
+namespace Headsets {
 
 // Writes an entry point's out-parameter; the agent always passes storage,
 // but a null one is skipped rather than written through.
-template <class T> void Store(T *destination, T value)
+template <class T>
+void Store(T* destination, T value)
 {
     if (destination != nullptr) {
         *destination = value;
     }
 }
 
-inline void StoreQuaternion(const Quaternion &q, float *w, float *x, float *y, float *z)
+inline void StoreQuaternion(const Quaternion& q, float* w, float* x, float* y, float* z)
 {
     Store(w, static_cast<float>(q.w));
     Store(x, static_cast<float>(q.x));

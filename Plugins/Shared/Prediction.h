@@ -2,8 +2,7 @@
 
 #include "Quaternion.h"
 
-namespace Headsets
-{
+namespace Headsets {
 
 // How far ahead a headset predicts unless the host says otherwise, and the
 // furthest it accepts, in seconds.
@@ -17,7 +16,7 @@ inline bool IsPredictionTime(double seconds)
 
 // The orientation after the given seconds if the head keeps turning at the
 // angular velocity w (head frame, radians per second).
-inline Quaternion Extrapolate(const Quaternion &now, const Vector3 &w, double seconds)
+inline Quaternion Extrapolate(const Quaternion& now, const Vector3& w, double seconds)
 {
     return now * Quaternion::FromRotationVector({w.x * seconds, w.y * seconds, w.z * seconds});
 }

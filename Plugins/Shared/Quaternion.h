@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-namespace Headsets
-{
+namespace Headsets {
 
 struct Vector3 {
     double x, y, z;
@@ -17,14 +16,14 @@ struct Quaternion {
 
     static Quaternion Identity() { return {1, 0, 0, 0}; }
 
-    static Quaternion AboutAxis(const Vector3 &axis, double angle)
+    static Quaternion AboutAxis(const Vector3& axis, double angle)
     {
         const double s = std::sin(angle / 2);
         return {std::cos(angle / 2), axis.x * s, axis.y * s, axis.z * s};
     }
 
     // The turn by |v| radians about the direction of v.
-    static Quaternion FromRotationVector(const Vector3 &v)
+    static Quaternion FromRotationVector(const Vector3& v)
     {
         const double angle = v.Length();
         if (angle == 0) {
@@ -35,14 +34,14 @@ struct Quaternion {
 
     Quaternion Conjugate() const { return {w, -x, -y, -z}; }
 
-    Quaternion operator*(const Quaternion &q) const
+    Quaternion operator*(const Quaternion& q) const
     {
         return {w * q.w - x * q.x - y * q.y - z * q.z, w * q.x + x * q.w + y * q.z - z * q.y,
                 w * q.y - x * q.z + y * q.w + z * q.x, w * q.z + x * q.y - y * q.x + z * q.w};
     }
 
     // The world vector v seen from a frame turned by this rotation.
-    Vector3 ToLocal(const Vector3 &v) const
+    Vector3 ToLocal(const Vector3& v) const
     {
         const Quaternion local = Conjugate() * Quaternion{0, v.x, v.y, v.z} * *this;
         return {local.x, local.y, local.z};
@@ -64,7 +63,10 @@ struct Quaternion {
     }
 
     // The angle of the rotation that takes this one to q, radians.
-    double AngleTo(const Quaternion &q) const { return (Conjugate() * q).RotationVector().Length(); }
+    double AngleTo(const Quaternion& q) const
+    {
+        return (Conjugate() * q).RotationVector().Length();
+    }
 };
 
 } // namespace Headsets

@@ -6,18 +6,17 @@
 #include <cmath>
 #include <exception>
 
-namespace Headsets
-{
+namespace Headsets {
 
 namespace Protocol = Talmex::Protocol;
 
-std::unique_ptr<ReplaySource> ReplaySource::Load(const std::string &path, std::string &error)
+std::unique_ptr<ReplaySource> ReplaySource::Load(const std::string& path, std::string& error)
 {
     // A plug-in must not throw into the agent: memory running out while a
     // large recording is decoded is one more reason it cannot be replayed.
     try {
         return _Load(path, error);
-    } catch (const std::exception &exception) {
+    } catch (const std::exception& exception) {
         error = path + ": cannot be replayed: " + exception.what();
     } catch (...) {
         error = path + ": cannot be replayed";
@@ -25,7 +24,7 @@ std::unique_ptr<ReplaySource> ReplaySource::Load(const std::string &path, std::s
     return nullptr;
 }
 
-std::unique_ptr<ReplaySource> ReplaySource::_Load(const std::string &path, std::string &error)
+std::unique_ptr<ReplaySource> ReplaySource::_Load(const std::string& path, std::string& error)
 {
     std::vector<unsigned char> bytes;
     if (!Protocol::ReadWholeFile(path, bytes, error)) {
@@ -56,9 +55,9 @@ std::unique_ptr<ReplaySource> ReplaySource::_Load(const std::string &path, std::
         return nullptr;
     }
     std::stable_sort(replay->_samples.begin(), replay->_samples.end(),
-                     [](const Timed &a, const Timed &b) { return a.seconds < b.seconds; });
+                     [](const Timed& a, const Timed& b) { return a.seconds < b.seconds; });
     const double first = replay->_samples.front().seconds;
-    for (Timed &t : replay->_samples) {
+    for (Timed& t : replay->_samples) {
         t.seconds -= first;
     }
     // The loop lasts one mean report interval past the last report.
@@ -70,12 +69,13 @@ std::unique_ptr<ReplaySource> ReplaySource::_Load(const std::string &path, std::
 
 size_t ReplaySource::CountUpTo(double t) const
 {
-    const auto after = std::upper_bound(_samples.begin(), _samples.end(), t,
-                                        [](double time, const Timed &s) { return time < s.seconds; });
+    const auto after =
+        std::upper_bound(_samples.begin(), _samples.end(), t,
+                         [](double time, const Timed& s) { return time < s.seconds; });
     return static_cast<size_t>(after - _samples.begin());
 }
 
-void ReplaySource::SampleAt(double t, Sample &sample) const
+void ReplaySource::SampleAt(double t, Sample& sample) const
 {
     // The last report received at or before that moment of the loop.
     sample = _samples[CountUpTo(std::fmod(std::max(t, 0.0), _duration)) - 1].sample;

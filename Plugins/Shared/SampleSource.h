@@ -2,8 +2,7 @@
 
 #include "Protocol/Report.h"
 
-namespace Headsets
-{
+namespace Headsets {
 
 // What the headset measures at one instant, before the host's commands
 // (reset, drift, prediction) act on it: display values and, for each sensor,
@@ -11,12 +10,11 @@ namespace Headsets
 // flags that say which are valid. The report structure holds exactly that.
 using Sample = Talmex::Protocol::Report;
 
-class SampleSource
-{
+class SampleSource {
 public:
     virtual ~SampleSource() = default;
     // The sample at t seconds after the headset started.
-    virtual void SampleAt(double t, Sample &sample) const = 0;
+    virtual void SampleAt(double t, Sample& sample) const = 0;
 };
 
 } // namespace Headsets

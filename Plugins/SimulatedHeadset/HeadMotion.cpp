@@ -2,11 +2,9 @@
 
 #include <cmath>
 
-namespace SimulatedHeadset
-{
+namespace SimulatedHeadset {
 
-namespace
-{
+namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 

@@ -2,8 +2,7 @@
 
 #include "Quaternion.h"
 
-namespace SimulatedHeadset
-{
+namespace SimulatedHeadset {
 
 using Headsets::Quaternion;
 using Headsets::Vector3;
@@ -11,8 +10,7 @@ using Headsets::Vector3;
 // A smooth, deterministic head motion: slow sways in yaw, pitch and roll, as
 // of a seated user looking around. A function of time alone, so every value
 // derived from it is consistent with every other.
-class HeadMotion
-{
+class HeadMotion {
 public:
     // True orientation at t seconds after the headset started.
     static Quaternion OrientationAt(double t);

@@ -29,13 +29,12 @@
 using Headsets::MonotonicSeconds;
 using Headsets::Quaternion;
 using Headsets::Sample;
+using Headsets::SampleSource;
 using Headsets::Store;
 using Headsets::StoreQuaternion;
-using Headsets::SampleSource;
 using Talmex::Protocol::SensorState;
 
-namespace
-{
+namespace {
 
 constexpr int kSensors = Talmex::Protocol::kSensorCount;
 // Yaw drift of an uncorrected gyroscope, radians per second.
@@ -48,25 +47,24 @@ constexpr double kLatencyTestSeconds = 0.2;
 // a long one does not hold up the agent's start; the first OVR_Initialize
 // waits for it. One that cannot be replayed leaves the headset absent, and
 // one line on standard error says why.
-class Source
-{
+class Source {
 public:
     Source()
     {
-        const char *path = std::getenv("TALMEX_REPLAY");
+        const char* path = std::getenv("TALMEX_REPLAY");
         if (path == nullptr || *path == '\0') {
             _source = std::make_unique<SimulatedHeadset::SyntheticSource>();
             return;
         }
         try {
             _loading = std::async(std::launch::async, &Source::_Load, std::string(path));
-        } catch (const std::exception &exception) {
+        } catch (const std::exception& exception) {
             _Absent(exception.what());
         }
     }
 
     // The source, once read; null when it cannot be replayed.
-    const SampleSource *Wait()
+    const SampleSource* Wait()
     {
         if (_loading.valid()) {
             _source = _loading.get();
@@ -75,7 +73,7 @@ public:
     }
 
 private:
-    static void _Absent(const std::string &reason)
+    static void _Absent(const std::string& reason)
     {
         std::fprintf(stderr, "simulated headset: no replay, headset absent: %s\n", reason.c_str());
     }
@@ -143,15 +141,16 @@ Quaternion QuaternionOf(const float (&q)[4])
     return {q[0], q[1], q[2], q[3]};
 }
 
-double DriftOf(const Sensor &s)
+double DriftOf(const Sensor& s)
 {
-    return s.yawCorrection ? s.drift : s.drift + kYawDriftRate * (_headset.sampleTime - s.driftSince);
+    return s.yawCorrection ? s.drift
+                           : s.drift + kYawDriftRate * (_headset.sampleTime - s.driftSince);
 }
 
 // What the sensor reports: the measured orientation with its drift, after any reset.
 Quaternion ReportedOrientation(int sensor)
 {
-    const Sensor &s = _headset.sensors[sensor];
+    const Sensor& s = _headset.sensors[sensor];
     const Quaternion measured = QuaternionOf(_headset.sample.sensors[sensor].orientation);
     return s.reset * Quaternion::AboutAxis({0, 1, 0}, DriftOf(s)) * measured;
 }
@@ -176,7 +175,8 @@ void UpdateLatencyTest(double t)
 
 // Stores the sample's values while the headset is on; the result is their
 // validity flag.
-template <size_t N> OVR_Bool StoreValues(const float (&values)[N], bool valid, float *const (&to)[N])
+template <size_t N>
+OVR_Bool StoreValues(const float (&values)[N], bool valid, float* const (&to)[N])
 {
     if (!_headset.isOn) {
         return 0;
@@ -187,19 +187,19 @@ template <size_t N> OVR_Bool StoreValues(const float (&values)[N], bool valid, f
     return valid ? 1 : 0;
 }
 
-OVR_Bool StoreValue(float value, bool valid, float *to)
+OVR_Bool StoreValue(float value, bool valid, float* to)
 {
     const float values[1] = {value};
     return StoreValues(values, valid, {to});
 }
 
-OVR_Bool StoreSensorVector(int sensor, const float (SensorState::*vector)[3], bool SensorState::*valid,
-                           float *x, float *y, float *z)
+OVR_Bool StoreSensorVector(int sensor, const float (SensorState::*vector)[3],
+                           bool SensorState::*valid, float* x, float* y, float* z)
 {
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    const SensorState &s = _headset.sample.sensors[sensor];
+    const SensorState& s = _headset.sample.sensors[sensor];
     return StoreValues(s.*vector, s.*valid, {x, y, z});
 }
 
@@ -207,7 +207,7 @@ OVR_Bool StoreSensorVector(int sensor, const float (SensorState::*vector)[3], bo
 
 extern "C" {
 
-OVR_Bool OVR_Update(OVR_MessageList *messages)
+OVR_Bool OVR_Update(OVR_MessageList* messages)
 {
     if (!_headset.isOn) {
         return 0;
@@ -254,7 +254,7 @@ OVR_Bool OVR_IsHMDPresent()
     return _headset.isOn && _headset.sample.display.hmdPresent ? 1 : 0;
 }
 
-OVR_Bool OVR_GetSensorOrientation(int sensor, float *w, float *x, float *y, float *z)
+OVR_Bool OVR_GetSensorOrientation(int sensor, float* w, float* x, float* y, float* z)
 {
     if (!IsLiveSensor(sensor)) {
         return 0;
@@ -263,17 +263,17 @@ OVR_Bool OVR_GetSensorOrientation(int sensor, float *w, float *x, float *y, floa
     return _headset.sample.sensors[sensor].orientationValid ? 1 : 0;
 }
 
-OVR_Bool OVR_GetSensorPredictedOrientation(int sensor, float *w, float *x, float *y, float *z)
+OVR_Bool OVR_GetSensorPredictedOrientation(int sensor, float* w, float* x, float* y, float* z)
 {
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
     StoreQuaternion(PredictedOrientation(sensor), w, x, y, z);
-    const SensorState &s = _headset.sample.sensors[sensor];
+    const SensorState& s = _headset.sample.sensors[sensor];
     return s.orientationValid && s.angularVelocityOrMagnetometerValid ? 1 : 0;
 }
 
-OVR_Bool OVR_GetSensorPredictionTime(int sensor, float *seconds)
+OVR_Bool OVR_GetSensorPredictionTime(int sensor, float* seconds)
 {
     if (!IsLiveSensor(sensor)) {
         return 0;
@@ -296,7 +296,7 @@ OVR_Bool OVR_EnableYawCorrection(int sensor, OVR_Bool enable)
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    Sensor &s = _headset.sensors[sensor];
+    Sensor& s = _headset.sensors[sensor];
     if (enable != 0) {
         // Correction pulls the heading back to magnetic north at once.
         s.drift = 0;
@@ -312,24 +312,25 @@ OVR_Bool OVR_ResetSensorOrientation(int sensor)
     if (!IsLiveSensor(sensor)) {
         return 0;
     }
-    Sensor &s = _headset.sensors[sensor];
+    Sensor& s = _headset.sensors[sensor];
     s.reset = Quaternion::Identity();
     s.reset = ReportedOrientation(sensor).Conjugate();
     return 1;
 }
 
-OVR_Bool OVR_GetAcceleration(int sensor, float *x, float *y, float *z)
+OVR_Bool OVR_GetAcceleration(int sensor, float* x, float* y, float* z)
 {
-    return StoreSensorVector(sensor, &SensorState::acceleration, &SensorState::accelerationValid, x, y, z);
+    return StoreSensorVector(sensor, &SensorState::acceleration, &SensorState::accelerationValid, x,
+                             y, z);
 }
 
-OVR_Bool OVR_GetAngularVelocity(int sensor, float *x, float *y, float *z)
+OVR_Bool OVR_GetAngularVelocity(int sensor, float* x, float* y, float* z)
 {
     return StoreSensorVector(sensor, &SensorState::angularVelocity,
                              &SensorState::angularVelocityOrMagnetometerValid, x, y, z);
 }
 
-OVR_Bool OVR_GetMagnetometer(int sensor, float *x, float *y, float *z)
+OVR_Bool OVR_GetMagnetometer(int sensor, float* x, float* y, float* z)
 {
     return StoreSensorVector(sensor, &SensorState::magnetometer,
                              &SensorState::angularVelocityOrMagnetometerValid, x, y, z);
@@ -340,67 +341,67 @@ OVR_Bool OVR_IsSensorPresent(int sensor)
     return IsLiveSensor(sensor) ? 1 : 0;
 }
 
-const char *OVR_GetDisplayDeviceName()
+const char* OVR_GetDisplayDeviceName()
 {
     return _headset.isOn ? "Simulated Headset" : nullptr;
 }
 
-OVR_Bool OVR_GetScreenResolution(int *horizontal, int *vertical)
+OVR_Bool OVR_GetScreenResolution(int* horizontal, int* vertical)
 {
     if (!_headset.isOn) {
         return 0;
     }
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     Store(horizontal, static_cast<int>(d.resolution[0]));
     Store(vertical, static_cast<int>(d.resolution[1]));
     return d.resolutionValid ? 1 : 0;
 }
 
-OVR_Bool OVR_GetScreenSize(float *horizontal, float *vertical)
+OVR_Bool OVR_GetScreenSize(float* horizontal, float* vertical)
 {
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     return StoreValues(d.screenSize, d.screenSizeValid, {horizontal, vertical});
 }
 
-OVR_Bool OVR_GetEyeToScreenDistance(float *distance)
+OVR_Bool OVR_GetEyeToScreenDistance(float* distance)
 {
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     return StoreValue(d.eyeToScreenDistance, d.eyeToScreenDistanceValid, distance);
 }
 
-OVR_Bool OVR_GetInterpupillaryDistance(float *distance)
+OVR_Bool OVR_GetInterpupillaryDistance(float* distance)
 {
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     return StoreValue(d.interpupillaryDistance, d.interpupillaryDistanceValid, distance);
 }
 
-OVR_Bool OVR_GetLensSeparationDistance(float *distance)
+OVR_Bool OVR_GetLensSeparationDistance(float* distance)
 {
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     return StoreValue(d.lensSeparationDistance, d.lensSeparationDistanceValid, distance);
 }
 
-OVR_Bool OVR_GetPlayerEyeHeight(float *height)
+OVR_Bool OVR_GetPlayerEyeHeight(float* height)
 {
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     return StoreValue(d.playerEyeHeight, d.playerEyeHeightValid, height);
 }
 
-OVR_Bool OVR_GetEyeOffset(float *left, float *right)
+OVR_Bool OVR_GetEyeOffset(float* left, float* right)
 {
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     return StoreValues(d.eyeOffset, d.eyeOffsetValid, {left, right});
 }
 
-OVR_Bool OVR_GetScreenVCenter(float *center)
+OVR_Bool OVR_GetScreenVCenter(float* center)
 {
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     return StoreValue(d.screenVCenter, d.screenVCenterValid, center);
 }
 
-OVR_Bool OVR_GetDistortionCoefficients(float *k0, float *k1, float *k2, float *k3)
+OVR_Bool OVR_GetDistortionCoefficients(float* k0, float* k1, float* k2, float* k3)
 {
-    const Talmex::Protocol::DisplayState &d = _headset.sample.display;
+    const Talmex::Protocol::DisplayState& d = _headset.sample.display;
     return StoreValues(d.distortionCoefficients, d.distortionCoefficientsValid, {k0, k1, k2, k3});
 }
 
@@ -417,7 +418,7 @@ void OVR_ProcessLatencyInputs()
     }
 }
 
-OVR_Bool OVR_DisplayLatencyScreenColor(unsigned char *r, unsigned char *g, unsigned char *b)
+OVR_Bool OVR_DisplayLatencyScreenColor(unsigned char* r, unsigned char* g, unsigned char* b)
 {
     if (!_headset.isOn || _headset.latencyTestStart < 0) {
         return 0;
@@ -429,7 +430,7 @@ OVR_Bool OVR_DisplayLatencyScreenColor(unsigned char *r, unsigned char *g, unsig
     return 1;
 }
 
-const char *OVR_GetLatencyResultsString()
+const char* OVR_GetLatencyResultsString()
 {
     return _headset.isOn && _headset.hasLatencyResult ? "RESULT=16.7 ms" : nullptr;
 }

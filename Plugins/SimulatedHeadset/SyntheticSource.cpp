@@ -4,11 +4,9 @@
 
 #include <algorithm>
 
-namespace SimulatedHeadset
-{
+namespace SimulatedHeadset {
 
-namespace
-{
+namespace {
 
 constexpr float kScreenSize[2] = {0.14976f, 0.0936f};
 constexpr float kEyeToScreenDistance = 0.041f;
@@ -21,18 +19,19 @@ constexpr Vector3 kGravity = {0, 9.80665, 0};
 // Earth's field in gauss, pointing north (-z) and down.
 constexpr Vector3 kMagneticField = {0, -0.42, -0.21};
 
-template <size_t N> void Copy(const float (&from)[N], float (&to)[N])
+template <size_t N>
+void Copy(const float (&from)[N], float (&to)[N])
 {
     std::copy(from, from + N, to);
 }
 
-void Store(const Quaternion &q, float (&to)[4])
+void Store(const Quaternion& q, float (&to)[4])
 {
     const double components[4] = {q.w, q.x, q.y, q.z};
     std::copy(components, components + 4, to);
 }
 
-void Store(const Vector3 &v, float (&to)[3])
+void Store(const Vector3& v, float (&to)[3])
 {
     const double components[3] = {v.x, v.y, v.z};
     std::copy(components, components + 3, to);
@@ -41,7 +40,7 @@ void Store(const Vector3 &v, float (&to)[3])
 Sample MakeDisplay()
 {
     Sample sample;
-    Talmex::Protocol::DisplayState &d = sample.display;
+    Talmex::Protocol::DisplayState& d = sample.display;
     d.hmdPresent = true;
     d.resolutionValid = d.screenSizeValid = d.eyeToScreenDistanceValid = true;
     d.interpupillaryDistanceValid = d.lensSeparationDistanceValid = true;
@@ -58,7 +57,7 @@ Sample MakeDisplay()
     d.screenVCenter = kScreenSize[1] / 2;
     Copy(kDistortion, d.distortionCoefficients);
     sample.sensorCount = 1;
-    Talmex::Protocol::SensorState &s = sample.sensors[0];
+    Talmex::Protocol::SensorState& s = sample.sensors[0];
     s.present = s.orientationValid = s.accelerationValid = true;
     s.angularVelocityOrMagnetometerValid = true;
     return sample;
@@ -66,11 +65,11 @@ Sample MakeDisplay()
 
 } // namespace
 
-void SyntheticSource::SampleAt(double t, Sample &sample) const
+void SyntheticSource::SampleAt(double t, Sample& sample) const
 {
     static const Sample display = MakeDisplay();
     sample = display;
-    Talmex::Protocol::SensorState &sensor = sample.sensors[0];
+    Talmex::Protocol::SensorState& sensor = sample.sensors[0];
     const Quaternion orientation = HeadMotion::OrientationAt(t);
     Store(orientation, sensor.orientation);
     Store(HeadMotion::AngularVelocityAt(t), sensor.angularVelocity);

@@ -78,9 +78,10 @@ uint32_t _WriteDisplay()
                   DisplayFlag::kEyeOffsetValid);
     flags |= _Bit(_WriteFloats(1, [](float(&v)[4]) { return P::GetScreenVCenter(v[0]); }),
                   DisplayFlag::kScreenVCenterValid);
-    flags |= _Bit(_WriteFloats(4, [](float(&v)[4]) {
-        return P::GetDistortionCoefficients(v[0], v[1], v[2], v[3]);
-    }), DisplayFlag::kDistortionCoefficientsValid);
+    flags |= _Bit(
+        _WriteFloats(
+            4, [](float(&v)[4]) { return P::GetDistortionCoefficients(v[0], v[1], v[2], v[3]); }),
+        DisplayFlag::kDistortionCoefficientsValid);
     return flags;
 }
 
@@ -90,24 +91,28 @@ uint32_t _WriteSensor(int s)
     uint32_t flags = _Bit(P::IsSensorPresent(s), SensorFlag::kPresent);
     flags |= _Bit(P::IsMagCalibrated(s), SensorFlag::kMagCalibrated);
     flags |= _Bit(P::IsYawCorrectionEnabled(s), SensorFlag::kYawCorrectionEnabled);
-    flags |= _Bit(_WriteFloats(4, [s](float(&v)[4]) {
-        return P::GetSensorOrientation(s, v[0], v[1], v[2], v[3]);
-    }), SensorFlag::kOrientationValid);
-    flags |= _Bit(_WriteFloats(4, [s](float(&v)[4]) {
-        return P::GetSensorPredictedOrientation(s, v[0], v[1], v[2], v[3]);
-    }), SensorFlag::kPredictedOrientationValid);
-    flags |= _Bit(_WriteFloats(1, [s](float(&v)[4]) { return P::GetSensorPredictionTime(s, v[0]); }),
-                  SensorFlag::kPredictionTimeValid);
-    flags |= _Bit(_WriteFloats(3, [s](float(&v)[4]) {
-        return P::GetAcceleration(s, v[0], v[1], v[2]);
-    }), SensorFlag::kAccelerationValid);
-    const bool angularVelocity = _WriteFloats(3, [s](float(&v)[4]) {
-        return P::GetAngularVelocity(s, v[0], v[1], v[2]);
-    });
-    const bool magnetometer = _WriteFloats(3, [s](float(&v)[4]) {
-        return P::GetMagnetometer(s, v[0], v[1], v[2]);
-    });
-    return flags | _Bit(angularVelocity || magnetometer, SensorFlag::kAngularVelocityOrMagnetometerValid);
+    flags |= _Bit(
+        _WriteFloats(
+            4, [s](float(&v)[4]) { return P::GetSensorOrientation(s, v[0], v[1], v[2], v[3]); }),
+        SensorFlag::kOrientationValid);
+    flags |=
+        _Bit(_WriteFloats(4,
+                          [s](float(&v)[4]) {
+                              return P::GetSensorPredictedOrientation(s, v[0], v[1], v[2], v[3]);
+                          }),
+             SensorFlag::kPredictedOrientationValid);
+    flags |=
+        _Bit(_WriteFloats(1, [s](float(&v)[4]) { return P::GetSensorPredictionTime(s, v[0]); }),
+             SensorFlag::kPredictionTimeValid);
+    flags |=
+        _Bit(_WriteFloats(3, [s](float(&v)[4]) { return P::GetAcceleration(s, v[0], v[1], v[2]); }),
+             SensorFlag::kAccelerationValid);
+    const bool angularVelocity =
+        _WriteFloats(3, [s](float(&v)[4]) { return P::GetAngularVelocity(s, v[0], v[1], v[2]); });
+    const bool magnetometer =
+        _WriteFloats(3, [s](float(&v)[4]) { return P::GetMagnetometer(s, v[0], v[1], v[2]); });
+    return flags |
+           _Bit(angularVelocity || magnetometer, SensorFlag::kAngularVelocityOrMagnetometerValid);
 }
 
 } // namespace

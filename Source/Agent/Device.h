@@ -6,7 +6,6 @@
 #include "Common/Singleton.h"
 #include "Protocol/TypedBlock.h"
 
-
 namespace Talmex {
 namespace Agent {
 

@@ -7,8 +7,7 @@ namespace Agent {
 
 // A reference-counted record kept for the protocol's object model; the agent
 // itself never creates one.
-class Frame : public IntrusiveRefCount {
-};
+class Frame : public IntrusiveRefCount {};
 
 } // namespace Agent
 } // namespace Talmex

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <iterator>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <sys/prctl.h>
 #include <vector>
 
@@ -146,7 +146,8 @@ private:
     static bool _IsFromAgentPort(const sockaddr_in& sender)
     {
         const uint16_t port = ntohs(sender.sin_port);
-        return std::find(std::begin(kAgentPorts), std::end(kAgentPorts), port) != std::end(kAgentPorts);
+        return std::find(std::begin(kAgentPorts), std::end(kAgentPorts), port) !=
+               std::end(kAgentPorts);
     }
 
     Channel* _Find(const sockaddr_in& sender)

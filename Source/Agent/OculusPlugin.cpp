@@ -33,11 +33,12 @@ OVR_Bool _ToByte(bool value)
 
 void OculusPlugin::Load()
 {
-    _dylibHandle = Plugin::OpenLibrary(GetModulePath, [](Plugin::Place, const std::string&, void*) {});
+    _dylibHandle =
+        Plugin::OpenLibrary(GetModulePath, [](Plugin::Place, const std::string&, void*) {});
     if (_dylibHandle == nullptr) {
         return;
     }
-#define TALMEX_BIND_SLOT(name) \
+#define TALMEX_BIND_SLOT(name)                                                                     \
     _ovr##name = reinterpret_cast<decltype(_ovr##name)>(dlsym(_dylibHandle, "OVR_" #name));
     TALMEX_OVR_ENTRY_POINTS(TALMEX_BIND_SLOT)
 #undef TALMEX_BIND_SLOT

@@ -115,8 +115,8 @@ void _LogDirect(const wchar_t* format, size_t length, va_list arguments)
         widened.append(format + copied, length - copied);
     }
     wchar_t buffer[kMessageBufferSize];
-    const int produced = std::vswprintf(buffer, kMessageLimit,
-                                        copied > 0 ? widened.c_str() : format, arguments);
+    const int produced =
+        std::vswprintf(buffer, kMessageLimit, copied > 0 ? widened.c_str() : format, arguments);
     if (produced < 0) {
         // A message that does not fit is logged as its format rather than cut.
         _LogWide(format, length);
@@ -129,8 +129,14 @@ void _LogDirect(const wchar_t* format, size_t length, va_list arguments)
 bool _IsNumericConversion(wchar_t c)
 {
     switch (c) {
-    case L'd': case L'D': case L'u': case L'U':
-    case L'x': case L'X': case L'f': case L'F':
+    case L'd':
+    case L'D':
+    case L'u':
+    case L'U':
+    case L'x':
+    case L'X':
+    case L'f':
+    case L'F':
         return true;
     default:
         return false;
@@ -155,8 +161,8 @@ void _AppendPiece(std::wstring& message, const wchar_t* specifier, ...)
 
 // Appends the conversion %<width><letter> and takes its argument. D and U are
 // the platform's old spellings of d and u.
-void _AppendNumber(std::wstring& message, const wchar_t* width, size_t widthLength,
-                   wchar_t letter, va_list& arguments)
+void _AppendNumber(std::wstring& message, const wchar_t* width, size_t widthLength, wchar_t letter,
+                   va_list& arguments)
 {
     wchar_t specifier[2 + kMaxWidthDigits + 1] = {L'%'};
     std::wmemcpy(specifier + 1, width, widthLength);

@@ -106,8 +106,7 @@ template <class T, class U>
 T _Mac_ConvertString(unsigned int targetEncoding, const U* text, unsigned long length,
                      unsigned int sourceEncoding)
 {
-    if (text == nullptr || length == 0 ||
-        length > std::numeric_limits<size_t>::max() / sizeof(U)) {
+    if (text == nullptr || length == 0 || length > std::numeric_limits<size_t>::max() / sizeof(U)) {
         return T();
     }
     const char* input = reinterpret_cast<const char*>(text);
@@ -145,7 +144,7 @@ bool _IsHalfWidthKana(unsigned char c)
 std::string _ShiftJISToUTF8(const char* text, unsigned long length)
 {
     return _Mac_ConvertString<std::string, char>(kUTF8StringEncoding, text, length,
-                                                kShiftJISStringEncoding);
+                                                 kShiftJISStringEncoding);
 }
 
 // Keeps ASCII (zero bytes too) and every character that converts on its own;
@@ -178,7 +177,7 @@ std::string _SalvageShiftJIS(const char* text, unsigned long length)
 std::wstring _Mac_UTF8ToWideChar(const char* text, unsigned long length)
 {
     return _Mac_ConvertString<std::wstring, char>(kUTF32LittleEndianStringEncoding, text, length,
-                                                 kUTF8StringEncoding);
+                                                  kUTF8StringEncoding);
 }
 
 std::wstring _Mac_ShiftJISToWideChar(const char* text, unsigned long length)
@@ -202,13 +201,13 @@ std::string _Mac_ShiftJISToUTF8(const char* text, unsigned long length)
 std::string _Mac_WideCharToShiftJIS(const wchar_t* text, unsigned long length)
 {
     return _Mac_ConvertString<std::string, wchar_t>(kShiftJISStringEncoding, text, length,
-                                                   kUTF32LittleEndianStringEncoding);
+                                                    kUTF32LittleEndianStringEncoding);
 }
 
 std::string _Mac_WideCharToUTF8(const wchar_t* text, unsigned long length)
 {
     return _Mac_ConvertString<std::string, wchar_t>(kUTF8StringEncoding, text, length,
-                                                   kUTF32LittleEndianStringEncoding);
+                                                    kUTF32LittleEndianStringEncoding);
 }
 
 } // namespace Talmex

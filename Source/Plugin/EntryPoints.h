@@ -52,6 +52,7 @@ OVR_Bool OVR_IsYawCorrectionEnabled(int sensor);
 } // extern "C"
 
 // Every entry point, in the order the agent binds them.
+// clang-format off
 #define TALMEX_OVR_ENTRY_POINTS(X)                                                         \
     X(Update) X(Initialize) X(Destroy) X(GetSensorCount) X(IsHMDPresent)                  \
     X(GetSensorOrientation) X(GetSensorPredictedOrientation) X(GetSensorPredictionTime)   \
@@ -63,3 +64,4 @@ OVR_Bool OVR_IsYawCorrectionEnabled(int sensor);
     X(GetDistortionCoefficients) X(RenderPortraitMode) X(ProcessLatencyInputs)            \
     X(DisplayLatencyScreenColor) X(GetLatencyResultsString) X(IsMagCalibrated)            \
     X(EnableMagYawCorrection) X(IsYawCorrectionEnabled)
+// clang-format on

@@ -90,8 +90,8 @@ bool RecordingReader::Next(RecordedDatagram& record)
     const unsigned char* header = _bytes + _offset;
     const uint32_t length = DecodeFixed32(header + 8);
     if (length > kMaxDatagramSize) {
-        return _Fail(_offset, "a record of " + std::to_string(length) +
-                                  " bytes, longer than any datagram");
+        return _Fail(_offset,
+                     "a record of " + std::to_string(length) + " bytes, longer than any datagram");
     }
     if (left - kRecordHeaderSize < length) {
         _isTruncated = true;

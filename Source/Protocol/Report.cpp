@@ -115,7 +115,9 @@ void _DecodeDisplay(const unsigned char* datagram, DisplayState& display)
 
 uint32_t PackResolution(int first, int second)
 {
-    const auto clamp = [](int value) { return static_cast<uint32_t>(std::clamp(value, 0, 0xFFFF)); };
+    const auto clamp = [](int value) {
+        return static_cast<uint32_t>(std::clamp(value, 0, 0xFFFF));
+    };
     return clamp(first) | clamp(second) << 16;
 }
 

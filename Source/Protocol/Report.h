@@ -125,10 +125,10 @@ struct SensorState {
 
     float orientation[4] = {}; // unit quaternion w, x, y, z
     float predictedOrientation[4] = {};
-    float predictionTime = 0;    // seconds
-    float acceleration[3] = {};  // metres per second squared
+    float predictionTime = 0;      // seconds
+    float acceleration[3] = {};    // metres per second squared
     float angularVelocity[3] = {}; // radians per second
-    float magnetometer[3] = {};  // gauss
+    float magnetometer[3] = {};    // gauss
 };
 
 struct Report {

@@ -1,6 +1,6 @@
 #include "Agent/Device.h"
-#include "Support/ScriptedHeadset.h"
 #include "Support/Golden.h"
+#include "Support/ScriptedHeadset.h"
 
 #include <string>
 
@@ -50,7 +50,7 @@ TEST_F(DeviceReportTest, ReportLayoutByteForByte)
     _headset.SetAnswer("OVR_GetInterpupillaryDistance", 0, 1, {0.064}); // invalid, still sent
     _headset.SetAnswer("OVR_GetLensSeparationDistance", 1, 0);          // valid, unwritten
     _headset.SetAnswer("OVR_GetPlayerEyeHeight", 1, 1, {1.5});
-    _headset.SetAnswer("OVR_GetEyeOffset", 1, 1, {-0.03});              // second unwritten
+    _headset.SetAnswer("OVR_GetEyeOffset", 1, 1, {-0.03}); // second unwritten
     _headset.SetAnswer("OVR_GetScreenVCenter", 1, 1, {0.05});
     _headset.SetAnswer("OVR_GetDistortionCoefficients", 1, 4, {1, 0.2, 0.3, 0.4});
     _headset.SetAnswer("OVR_DisplayLatencyScreenColor", 1, 3, {10, 20, 30});
@@ -105,9 +105,9 @@ TEST_F(DeviceReportTest, PlugInIsAskedInTheReportOrder)
     for (int s = 0; s < 2; ++s) {
         const std::string n = std::to_string(s);
         for (const char* name :
-             {"IsSensorPresent", "IsMagCalibrated", "IsYawCorrectionEnabled", "GetSensorOrientation",
-              "GetSensorPredictedOrientation", "GetSensorPredictionTime", "GetAcceleration",
-              "GetAngularVelocity", "GetMagnetometer"}) {
+             {"IsSensorPresent", "IsMagCalibrated", "IsYawCorrectionEnabled",
+              "GetSensorOrientation", "GetSensorPredictedOrientation", "GetSensorPredictionTime",
+              "GetAcceleration", "GetAngularVelocity", "GetMagnetometer"}) {
             sensorCalls[s] += std::string("OVR_") + name + "(" + n + ")\n";
         }
     }
@@ -180,7 +180,8 @@ TEST_F(DeviceReportTest, ChannelWithoutTheHeadsetGetsTheSameBlock)
     _channel._ownsDevice = true;
     const Bytes owner = Report(_channel);
     const Bytes bystander = Report(other);
-    EXPECT_EQ(Bytes(owner.begin() + 20, owner.end()), Bytes(bystander.begin() + 20, bystander.end()));
+    EXPECT_EQ(Bytes(owner.begin() + 20, owner.end()),
+              Bytes(bystander.begin() + 20, bystander.end()));
 }
 
 TEST(DeviceReportWithoutPlugInTest, ReportIsAllZerosButItsShape)

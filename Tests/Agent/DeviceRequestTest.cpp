@@ -1,6 +1,6 @@
 #include "Agent/Device.h"
-#include "Support/ScriptedHeadset.h"
 #include "Support/ProtocolBytes.h"
+#include "Support/ScriptedHeadset.h"
 
 #include <gtest/gtest.h>
 

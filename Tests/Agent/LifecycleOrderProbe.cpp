@@ -104,7 +104,7 @@ const void* AllocationHolding(uint32_t marker)
 
 void CheckOrder()
 {
-    static const char* const expected[] = {"Network", "BinaryReader", "BinaryWriter", "main",
+    static const char* const expected[] = {"Network",      "BinaryReader", "BinaryWriter", "main",
                                            "BinaryWriter", "BinaryReader", "Network"};
     const char* seen[sizeof expected / sizeof expected[0] + 1];
     size_t seenCount = 0;

@@ -49,9 +49,9 @@ extern "C" int renameat2(int fromDirectory, const char* from, int toDirectory, c
 extern "C" int linkat(int fromDirectory, const char* from, int toDirectory, const char* to,
                       int flags) noexcept
 {
-    return _linkFailure != 0 ? _Fail(_linkFailure)
-                             : static_cast<int>(syscall(SYS_linkat, fromDirectory, from,
-                                                        toDirectory, to, flags));
+    return _linkFailure != 0
+               ? _Fail(_linkFailure)
+               : static_cast<int>(syscall(SYS_linkat, fromDirectory, from, toDirectory, to, flags));
 }
 
 namespace {
@@ -108,7 +108,8 @@ protected:
     std::string OtherFileSystem()
     {
         std::string pattern = "/dev/shm/talmex-file-test-XXXXXX";
-        struct stat shared {}, ours {};
+        struct stat shared {
+        }, ours{};
         if (stat("/dev/shm", &shared) == 0 && stat(_directory.c_str(), &ours) == 0 &&
             shared.st_dev != ours.st_dev && mkdtemp(&pattern[0]) != nullptr) {
             _other = pattern;
@@ -315,10 +316,10 @@ TEST_F(FileTest, MoveAcrossFileSystemsLosesNothingWrittenMeanwhile)
     int doubled = 0;
     for (int i = 0; i < kSeeds + added; ++i) {
         const std::string name = std::to_string(i);
-        const auto found = std::count_if(places.begin(), places.end(),
-                                         [&](const std::string& place) {
-                                             return ReadFile(place + "/" + name) == name;
-                                         });
+        const auto found =
+            std::count_if(places.begin(), places.end(), [&](const std::string& place) {
+                return ReadFile(place + "/" + name) == name;
+            });
         lost += found == 0;
         doubled += found > 1;
     }

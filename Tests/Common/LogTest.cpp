@@ -222,10 +222,12 @@ TEST(WideLogTest, EachFormatTakesItsPathAndReadsItsArgumentsRight)
          Path::Direct, "[   ab][xy   ][   a][  q][r ]"},
         {[] { _TALMEX_LOG(L"<%ls|%3lc|%.2f|%+d>", L"wide", L'x', 1.5, 4); }, Path::Direct,
          "<wide|  x|1.50|+4>"},
-        {[] { _TALMEX_LOG(L"%%- %%+ %%  %%# %%0 %%5 %%. %%* %%d %%u %%x %%f %%l"); },
-         Path::Direct, "%- %+ %  %# %0 %5 %. %* %d %u %x %f %l"},
-        {[] { _TALMEX_LOG(L"[%-3d][%+d][% d][%#x][%05x][%5d][%.2f][%*d][%5s]", 1, 2, 3, 255u, 255u,
-                          4, 0.5, 3, 6, L"t"); },
+        {[] { _TALMEX_LOG(L"%%- %%+ %%  %%# %%0 %%5 %%. %%* %%d %%u %%x %%f %%l"); }, Path::Direct,
+         "%- %+ %  %# %0 %5 %. %* %d %u %x %f %l"},
+        {[] {
+             _TALMEX_LOG(L"[%-3d][%+d][% d][%#x][%05x][%5d][%.2f][%*d][%5s]", 1, 2, 3, 255u, 255u,
+                         4, 0.5, 3, 6, L"t");
+         },
          Path::Direct, "[1  ][+2][ 3][0xff][000ff][    4][0.50][  6][    t]"},
         {[] { _TALMEX_LOG(L"trailing %"); }, Path::Direct, "trailing %"},
         // The piecewise path: text arguments are wide, numbers 32-bit.
@@ -233,8 +235,10 @@ TEST(WideLogTest, EachFormatTakesItsPathAndReadsItsArgumentsRight)
          "name=日本, initial=X."},
         {[] { _TALMEX_LOG(L"%S|%C", L"upper", 0x3042); }, Path::Piecewise, "upper|あ"},
         {[] { _TALMEX_LOG(L"%s", nullptr); }, Path::Piecewise, "%s"},
-        {[] { _TALMEX_LOG(L"%s%d %D %u %U %x %X %f %F", L"", -3, -4, 4000000000u, 5u, 255u, 255u,
-                          1.5, 2.25); },
+        {[] {
+             _TALMEX_LOG(L"%s%d %D %u %U %x %X %f %F", L"", -3, -4, 4000000000u, 5u, 255u, 255u,
+                         1.5, 2.25);
+         },
          Path::Piecewise, "-3 -4 4000000000 5 ff FF 1.500000 2.250000"},
         {[] { _TALMEX_LOG(L"%s[%5d][%05x]", L"", 42, 255); }, Path::Piecewise, "[   42][000ff]"},
         // Six digits, digits at the end, or digits before no numeric letter
@@ -251,8 +255,10 @@ TEST(WideLogTest, EachFormatTakesItsPathAndReadsItsArgumentsRight)
          "copy: 50% Complete, 3 left"},
         // %% is no escape: its second '%' starts a conversion of its own.
         {[] { _TALMEX_LOG(L"%s %% done", L"a"); }, Path::Piecewise, "a %% done"},
-        {[] { _TALMEX_LOG(L"%s|%%-|%%+|%% |%%#|%%0|%%5|%%.|%%*|%%d|%%x|%%f|%%c", L"a", 1, 2u, 1.5,
-                          L'c'); },
+        {[] {
+             _TALMEX_LOG(L"%s|%%-|%%+|%% |%%#|%%0|%%5|%%.|%%*|%%d|%%x|%%f|%%c", L"a", 1, 2u, 1.5,
+                         L'c');
+         },
          Path::Piecewise, "a|%%-|%%+|%% |%%#|%%0|%%5|%%.|%%*|%1|%2|%1.500000|%c"},
         {[] { _TALMEX_LOG(L"100%%s", L"x"); }, Path::Piecewise, "100%x"},
         {[] { _TALMEX_LOG(L"%s 100%", L"a"); }, Path::Piecewise, "a 100%"},

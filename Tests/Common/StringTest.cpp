@@ -118,11 +118,11 @@ TEST(StringConversionTest, TextLongerThanTheFirstOutputGuessIsConvertedWhole)
 TEST(StringConversionTest, InvalidUTF8GivesAnEmptyWideString)
 {
     EXPECT_EQ(WideFromUTF8("\xFF"), L"");
-    EXPECT_EQ(WideFromUTF8("abc\xE3\x81"), L"");         // truncated at the end
-    EXPECT_EQ(WideFromUTF8("a\xC0\x80z"), L"");          // overlong zero
-    EXPECT_EQ(WideFromUTF8("a\xED\xA0\x80z"), L"");      // encoded surrogate
-    EXPECT_EQ(WideFromUTF8("valid\x80text"), L"");       // nothing partial
-    EXPECT_EQ(WideFromUTF8("\xF4\x90\x80\x80"), L"");    // above U+10FFFF
+    EXPECT_EQ(WideFromUTF8("abc\xE3\x81"), L"");      // truncated at the end
+    EXPECT_EQ(WideFromUTF8("a\xC0\x80z"), L"");       // overlong zero
+    EXPECT_EQ(WideFromUTF8("a\xED\xA0\x80z"), L"");   // encoded surrogate
+    EXPECT_EQ(WideFromUTF8("valid\x80text"), L"");    // nothing partial
+    EXPECT_EQ(WideFromUTF8("\xF4\x90\x80\x80"), L""); // above U+10FFFF
 }
 
 TEST(StringConversionTest, WideValuesOutsideUnicodeFailTheWholeConversion)
@@ -182,11 +182,11 @@ TEST(StringConversionTest, ThreadsConvertingAtOnceGetTheirOwnResults)
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &failures] {
             for (int i = 0; i < 200; ++i) {
-                const bool ok =
-                    (t % 2 == 0) ? WideFromShiftJIS(kJapaneseShiftJIS) == kJapaneseWide &&
-                                       UTF8FromShiftJIS("a\x80\x82\xA0") == "a\xE3\x81\x82"
-                                 : ShiftJIS(kJapaneseWide) == kJapaneseShiftJIS &&
-                                       UTF8(kJapaneseWide) == kJapaneseUTF8;
+                const bool ok = (t % 2 == 0)
+                                    ? WideFromShiftJIS(kJapaneseShiftJIS) == kJapaneseWide &&
+                                          UTF8FromShiftJIS("a\x80\x82\xA0") == "a\xE3\x81\x82"
+                                    : ShiftJIS(kJapaneseWide) == kJapaneseShiftJIS &&
+                                          UTF8(kJapaneseWide) == kJapaneseUTF8;
                 failures[t] += ok ? 0 : 1;
             }
         });
@@ -214,7 +214,12 @@ TEST(ShiftJISSalvageTest, ConvertibleCharactersAmongASCIIAreKeptInOrder)
 {
     // The byte 0x80 makes the whole text fail.
     const std::string text = std::string("a\x82\xA0") + "b\xB6" + "c\x80" + "d\x93\xFA";
-    EXPECT_EQ(UTF8FromShiftJIS(text), "a" "\xE3\x81\x82" "b" "\xEF\xBD\xB6" "cd" "\xE6\x97\xA5");
+    EXPECT_EQ(UTF8FromShiftJIS(text), "a"
+                                      "\xE3\x81\x82"
+                                      "b"
+                                      "\xEF\xBD\xB6"
+                                      "cd"
+                                      "\xE6\x97\xA5");
     EXPECT_EQ(WideFromShiftJIS(text), L"aあbｶcd日");
 }
 
@@ -241,7 +246,10 @@ TEST(ShiftJISSalvageTest, BytesThatStartNoCharacterAreDropped)
 TEST(ShiftJISSalvageTest, LeadByteWithoutAValidTrailByteIsDropped)
 {
     EXPECT_EQ(UTF8FromShiftJIS("a\x82 b"), "a b");
-    EXPECT_EQ(UTF8FromShiftJIS("a\x82\x7F" "b"), "a\x7F" "b");
+    EXPECT_EQ(UTF8FromShiftJIS("a\x82\x7F"
+                               "b"),
+              "a\x7F"
+              "b");
     EXPECT_EQ(UTF8FromShiftJIS("\x82\xFD\x82\xA0"), "\xE3\x81\x82");
 }
 

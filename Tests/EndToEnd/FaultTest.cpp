@@ -49,8 +49,8 @@ public:
             return;
         }
         const ReportHeader header = ReportHeaderOf(report);
-        if (_reports > 0 && (header.sessionToken != _last.sessionToken ||
-                             header.sequence != _last.sequence + 1)) {
+        if (_reports > 0 &&
+            (header.sessionToken != _last.sessionToken || header.sequence != _last.sequence + 1)) {
             ++_outOfSequence;
         }
         _last = header;
@@ -89,7 +89,8 @@ bool IsBound(uint16_t port)
         std::string local;
         fields >> slot >> local;
         if (local.size() > suffix.str().size() &&
-            local.compare(local.size() - suffix.str().size(), std::string::npos, suffix.str()) == 0) {
+            local.compare(local.size() - suffix.str().size(), std::string::npos, suffix.str()) ==
+                0) {
             return true;
         }
     }
@@ -188,7 +189,9 @@ TEST_F(FaultTest, OddPlugInValuesAreClampedOrPassedThroughAsTheProtocolSays)
             {"OVR_GetEyeToScreenDistance 1 -inf",
              [](const Bytes& r) { EXPECT_EQ(ReportFloat(r, 2), -kInfinity); }},
             {"OVR_GetInterpupillaryDistance 1 3.4028234663852886e38",
-             [](const Bytes& r) { EXPECT_EQ(ReportFloat(r, 3), std::numeric_limits<float>::max()); }},
+             [](const Bytes& r) {
+                 EXPECT_EQ(ReportFloat(r, 3), std::numeric_limits<float>::max());
+             }},
             {"OVR_GetPlayerEyeHeight 1 1.401298464324817e-45",
              [](const Bytes& r) {
                  EXPECT_EQ(ReportFloat(r, 5), std::numeric_limits<float>::denorm_min());

@@ -14,8 +14,8 @@
 #include <deque>
 #include <fstream>
 #include <limits>
-#include <string>
 #include <sched.h>
+#include <string>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -180,8 +180,8 @@ TEST_F(LoadTest, FloodFromManySendersLeavesTheServedClientItsChannelAndRate)
         foreignReports += ReportHeaderOf(report).sessionToken != session ? 1 : 0;
     };
 
-    const double unflooded = client.ReceiveFor(kUnfloodedMilliseconds, check) * 1000.0 /
-                             kUnfloodedMilliseconds;
+    const double unflooded =
+        client.ReceiveFor(kUnfloodedMilliseconds, check) * 1000.0 / kUnfloodedMilliseconds;
     const long residentBefore = ResidentKiB(agent.Pid());
     Flood flood;
     long long sent = 0;
@@ -189,8 +189,8 @@ TEST_F(LoadTest, FloodFromManySendersLeavesTheServedClientItsChannelAndRate)
         processors.EnterFlood();
         sent = flood.Run(kFloodMilliseconds);
     });
-    const double flooded = client.ReceiveFor(kFloodMilliseconds, check) * 1000.0 /
-                           kFloodMilliseconds;
+    const double flooded =
+        client.ReceiveFor(kFloodMilliseconds, check) * 1000.0 / kFloodMilliseconds;
     flooding.join();
     const long residentAfter = ResidentKiB(agent.Pid());
     usleep(100000);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Support/PrivateNetwork.h"
 #include "Support/HeadsetCommandLog.h"
+#include "Support/PrivateNetwork.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "Support/AgentProcess.h"
 #include "Support/Elapsed.h"
-#include "Support/PrivateNetwork.h"
 #include "Support/HeadsetCommandLog.h"
+#include "Support/PrivateNetwork.h"
 #include "Support/UdpClient.h"
 
 #include <cstdlib>

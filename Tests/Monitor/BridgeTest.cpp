@@ -26,7 +26,8 @@ MonitorResult _RunWithHub(const std::string& hub, std::vector<std::string> argum
     run.arguments = {"--opentrack", hub};
     run.arguments.insert(run.arguments.end(), arguments.begin(), arguments.end());
     const MonitorResult result = RunMonitor(run);
-    EXPECT_TRUE(WIFEXITED(result.waitStatus) && WEXITSTATUS(result.waitStatus) == 0) << result.waitStatus;
+    EXPECT_TRUE(WIFEXITED(result.waitStatus) && WEXITSTATUS(result.waitStatus) == 0)
+        << result.waitStatus;
     return result;
 }
 
@@ -68,7 +69,8 @@ TEST_F(BridgeTest, HubGetsOnePoseForEachReportWithItsAngles)
         const Talmex::Client::YawPitchRoll angles = Talmex::Client::YawPitchRollOf(orientation);
         const double expected[6] = {0, 0, 0, -angles.yaw, angles.pitch, -angles.roll};
         for (size_t i = 0; i < 6; ++i) {
-            EXPECT_NEAR(_DoubleAt(*datagram, i), expected[i], 1e-9) << "value " << i << " of " << line;
+            EXPECT_NEAR(_DoubleAt(*datagram, i), expected[i], 1e-9)
+                << "value " << i << " of " << line;
         }
     }
     EXPECT_FALSE(hub.Receive(0));
@@ -88,11 +90,14 @@ class UnreachableHubTest : public BridgeTest, public testing::WithParamInterface
 
 TEST_P(UnreachableHubTest, KeepsTheMonitorGoingAndCountsFailedSends)
 {
-    const std::vector<std::string> lines = Lines(_RunWithHub(GetParam().hub, {"--count", "5"}).output);
+    const std::vector<std::string> lines =
+        Lines(_RunWithHub(GetParam().hub, {"--count", "5"}).output);
     ASSERT_EQ(lines.size(), 5u);
     const std::string& last = lines.back();
     unsigned long sequence = 0, lost = 0, sent = 0, failed = 0;
-    ASSERT_EQ(std::sscanf(last.c_str(), "sequence %lu session %*s rate %*s lost %lu", &sequence, &lost), 2)
+    ASSERT_EQ(
+        std::sscanf(last.c_str(), "sequence %lu session %*s rate %*s lost %lu", &sequence, &lost),
+        2)
         << last;
     const size_t at = last.find("opentrack sent ");
     ASSERT_NE(at, std::string::npos) << last;
@@ -105,6 +110,8 @@ TEST_P(UnreachableHubTest, KeepsTheMonitorGoingAndCountsFailedSends)
 INSTANTIATE_TEST_SUITE_P(Hubs, UnreachableHubTest,
                          testing::Values(HubCase{"ClosedPort", "127.0.0.1:9"},
                                          HubCase{"NetworkOutOfReach", "192.0.2.1"}),
-                         [](const testing::TestParamInfo<HubCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<HubCase>& info) {
+                             return info.param.name;
+                         });
 
 } // namespace

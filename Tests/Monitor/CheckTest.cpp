@@ -72,25 +72,33 @@ const CheckCase kCases[] = {
                 "\nno plug-in: the agent would serve without one";
      }},
     {"PluginLackingAnEntryPoint", 3,
-     [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
+     [](const std::string& scratch) {
+         return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH));
+     },
      "scripted-without-magnetometer",
      [](const std::string&) {
          return std::string("entry points: 1 of 32 missing: OVR_GetMagnetometer\n");
      }},
     {"WhatAHeadsetPrintsWhileLoading", 0,
-     [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
+     [](const std::string& scratch) {
+         return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH));
+     },
      "scripted",
      [](const std::string&) {
          return "the plug-in printed while loading 1 line:\n  check: loaded\nplug-in: " +
                 _RealPath(std::string(TALMEX_TEST_PLUGIN_FOLDERS) + "/scripted/" + kBundlePath);
      }},
     {"HeadsetThereIsNot", 2,
-     [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
+     [](const std::string& scratch) {
+         return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH));
+     },
      "../scripted",
      [](const std::string&) { return std::string("; the headsets are: simulated, "); }},
 #ifdef TALMEX_OPENHMD_HEADSET
     {"OpenHmdHeadsetDescribesItsProbe", 0,
-     [](const std::string& scratch) { return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH)); },
+     [](const std::string& scratch) {
+         return std::make_pair(scratch, std::string(TALMEX_AGENT_PATH));
+     },
      "openhmd",
      [](const std::string&) { return std::string("the plug-in says:\nOpenHMD 0.3.0 probe: "); }},
     {"OpenHmdLibraryMissing", 1,

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <netinet/in.h>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,7 +94,8 @@ TEST_P(NoHeadsetTest, SaysWhyThereIsNone)
     const std::string recording = folder.Path() + "/missing.tlxr";
     MonitorRun run;
     run.arguments = {"--count", "3"};
-    run.arguments.insert(run.arguments.end(), noHeadset.arguments.begin(), noHeadset.arguments.end());
+    run.arguments.insert(run.arguments.end(), noHeadset.arguments.begin(),
+                         noHeadset.arguments.end());
     run.withErrors = true;
     std::optional<TalmexTest::AgentProcess> agent;
     if (noHeadset.isAttached) {
@@ -144,7 +145,8 @@ TEST(LinesTest, GivesUpOnAnAgentThatDoesNotAnswer)
     ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &size), 0);
 
     MonitorRun run;
-    run.arguments = {"--attach", "127.0.0.1:" + std::to_string(ntohs(address.sin_port)), "--count", "5"};
+    run.arguments = {"--attach", "127.0.0.1:" + std::to_string(ntohs(address.sin_port)), "--count",
+                     "5"};
     const MonitorResult result = RunMonitor(run);
     close(silent);
 

@@ -10,8 +10,8 @@
 #include "TestPaths.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
@@ -85,12 +85,14 @@ std::vector<unsigned long> _PrintedSequences(const std::string& output)
 unsigned long _CountAfter(const std::string& screen, const std::string& text)
 {
     const size_t at = screen.find(text);
-    return at == std::string::npos ? 0 : std::strtoul(screen.c_str() + at + text.size(), nullptr, 10);
+    return at == std::string::npos ? 0
+                                   : std::strtoul(screen.c_str() + at + text.size(), nullptr, 10);
 }
 
 // True when the recorded report j is in force, as the replay serves it, at
 // some moment from from to to, taken round the loop.
-bool _IsInForce(const std::vector<Recorded>& recorded, size_t j, double loop, double from, double to)
+bool _IsInForce(const std::vector<Recorded>& recorded, size_t j, double loop, double from,
+                double to)
 {
     const double begin = recorded[j].seconds;
     const double end = j + 1 < recorded.size() ? recorded[j + 1].seconds : loop;
@@ -150,11 +152,13 @@ TEST_F(RecordTest, ReplayShowsTheRecordedMotionSampleForSample)
 
     // One JSON line for each report recorded.
     const std::string replayed = _folder.Path() + "/replayed.tlxr";
-    const MonitorResult second = _Record(
-        {"--record", replayed, "--json", "--count", std::to_string(kReports)}, {"TALMEX_REPLAY=" + original});
+    const MonitorResult second =
+        _Record({"--record", replayed, "--json", "--count", std::to_string(kReports)},
+                {"TALMEX_REPLAY=" + original});
     const std::vector<Recorded> replay = _ReadRecording(replayed);
     ASSERT_EQ(replay.size(), static_cast<size_t>(kReports));
-    EXPECT_EQ(_Sequences(replay), _PrintedSequences(second.output)) << "each printed report recorded";
+    EXPECT_EQ(_Sequences(replay), _PrintedSequences(second.output))
+        << "each printed report recorded";
 
     // Each report at its own time: the agent sleeps 2 ms between reports,
     // however the monitor takes them off the socket.
@@ -181,13 +185,14 @@ TEST_F(RecordTest, ReplayShowsTheRecordedMotionSampleForSample)
         const double inLoop = std::fmod(shown.seconds, loop);
         bool isMatched = false;
         for (size_t j = 0; j < recorded.size(); ++j) {
-            isMatched |= _SameOrientation(recorded[j].report, shown.report) &&
-                         _IsInForce(recorded, j, loop, inLoop - kTimingSlack, inLoop + kTimingSlack);
+            isMatched |=
+                _SameOrientation(recorded[j].report, shown.report) &&
+                _IsInForce(recorded, j, loop, inLoop - kTimingSlack, inLoop + kTimingSlack);
         }
         if (!isMatched && ++mismatches <= 5) {
             ADD_FAILURE() << "replayed report " << shown.report.header.sequence << " at "
-                          << shown.seconds << " s matches no recorded report in force near " << inLoop
-                          << " s";
+                          << shown.seconds << " s matches no recorded report in force near "
+                          << inLoop << " s";
         }
     }
     EXPECT_EQ(mismatches, 0);
@@ -211,7 +216,8 @@ TEST_P(StopTest, LeavesEveryReceivedReportOnDisk)
     const std::vector<unsigned long> recorded = _Sequences(_ReadRecording(path));
     ASSERT_GE(printed.size(), 200u);
     ASSERT_GE(recorded.size(), printed.size());
-    EXPECT_EQ(std::vector<unsigned long>(recorded.begin(), recorded.begin() + printed.size()), printed);
+    EXPECT_EQ(std::vector<unsigned long>(recorded.begin(), recorded.begin() + printed.size()),
+              printed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopTest, testing::Values(SIGINT, SIGTERM, SIGHUP),
@@ -222,8 +228,8 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopTest, testing::Values(SIGINT, SIGTERM, SIG
 TEST_F(RecordTest, LiveViewRecordsUntilQ)
 {
     const std::string path = _folder.Path() + "/live.tlxr";
-    const std::string script = Quoted(TALMEX_MONITOR_PATH) + " --record " + Quoted(path) +
-                               "; echo \"exit $?\"; sleep 60";
+    const std::string script =
+        Quoted(TALMEX_MONITOR_PATH) + " --record " + Quoted(path) + "; echo \"exit $?\"; sleep 60";
     TerminalSession session("sh -c " + Quoted(script), 120, 40);
     ASSERT_TRUE(session.IsStarted());
     const auto isRecording = [](const std::string& screen) {
@@ -329,8 +335,9 @@ TEST_F(RecordTest, ClosedReaderEndsTheRecordingWithAMessage)
     FifoReader reader(_folder.Path() + "/closed");
     ASSERT_TRUE(reader.IsOpen());
     MonitorRun run;
-    run.arguments = {"--attach", "127.0.0.1:" + std::to_string(TalmexTest::kFirstPort), "--record",
-                     reader.Path(), "--count", "10"};
+    run.arguments = {"--attach", "127.0.0.1:" + std::to_string(TalmexTest::kFirstPort),
+                     "--record", reader.Path(),
+                     "--count",  "10"};
     run.withErrors = true;
     run.stopOnOutput = "sequence ";
     run.onOutput = [&reader](pid_t) { reader.Close(); };
@@ -339,7 +346,8 @@ TEST_F(RecordTest, ClosedReaderEndsTheRecordingWithAMessage)
     ASSERT_TRUE(WIFEXITED(result.waitStatus)) << result.waitStatus;
     EXPECT_EQ(WEXITSTATUS(result.waitStatus), 1);
     EXPECT_NE(result.output.find("; recording incomplete: "), std::string::npos) << result.output;
-    EXPECT_NE(result.output.find("cannot write " + reader.Path() + ": Broken pipe"), std::string::npos)
+    EXPECT_NE(result.output.find("cannot write " + reader.Path() + ": Broken pipe"),
+              std::string::npos)
         << result.output;
 }
 
@@ -361,8 +369,9 @@ TEST_F(RecordTest, FailedWriteCountsOnlyWhatWasWritten)
     const std::string summary = "talmex-monitor: recorded " + std::to_string(records) +
                                 " reports, 100000 bytes, to " + path + "; ";
     EXPECT_NE(result.output.find(summary), std::string::npos) << result.output;
-    EXPECT_NE(result.output.find("; recording incomplete: cannot write " + path + ": File too large\n"),
-              std::string::npos)
+    EXPECT_NE(
+        result.output.find("; recording incomplete: cannot write " + path + ": File too large\n"),
+        std::string::npos)
         << result.output;
 }
 

@@ -59,7 +59,8 @@ int _AgentPid(const std::string& screen)
 // simulated motion would sweep it away within a frame or two.
 class StillHeadRecording {
 public:
-    StillHeadRecording() : _path(testing::TempDir() + "talmex-still-head-" + std::to_string(getpid()))
+    StillHeadRecording()
+        : _path(testing::TempDir() + "talmex-still-head-" + std::to_string(getpid()))
     {
         using namespace Talmex::Protocol;
         Report report;
@@ -76,7 +77,8 @@ public:
         AppendRecordingHeader(0, bytes);
         AppendRecord(0, stream.Data(), stream.Size(), bytes);
         std::ofstream(_path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
     ~StillHeadRecording() { std::remove(_path.c_str()); }
 

@@ -213,8 +213,9 @@ protected:
             WriteReport(report, writer, stream);
             AppendRecord(5000000 + 300000u * i, stream.Data(), stream.Size(), bytes);
         }
-        std::ofstream(_path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                      static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(_path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
 
     // Updates until the orientation is (near) the given one, for at most 2 s.
@@ -276,7 +277,8 @@ const UnplayableCase kUnplayable[] = {
      }},
     {"EndlessDevice",
      [](const std::string&) {
-         return std::make_pair(std::string("/dev/zero"), std::string("/dev/zero is not a regular file"));
+         return std::make_pair(std::string("/dev/zero"),
+                               std::string("/dev/zero is not a regular file"));
      }},
     {"FifoWithoutWriter",
      [](const std::string& path) {

@@ -54,7 +54,8 @@ Bytes Damaged(const Bytes& whole, const std::string& damage)
     }
     Bytes bytes = kind == "set" ? whole : Bytes();
     for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.at(at + i / 2) = static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16));
+        bytes.at(at + i / 2) =
+            static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16));
     }
     return bytes;
 }

@@ -1,5 +1,5 @@
-#include "Client/Json.h"
 #include "Protocol/Report.h"
+#include "Client/Json.h"
 #include "Support/Golden.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,8 @@ TEST(ReportTest, GoldenReportDecodesToItsFieldsAndEncodesBackByteForByte)
 TEST(ReportTest, EveryFieldComesFromItsOffset)
 {
     Bytes datagram = {'T', 'L', 'X', '0'};
-    for (uint32_t word : {0xA1u, 0xA2u, 0xA3u, 0xA4u, ReportLayout::kCountWord, 0x00020001u, 0u, 0u, 0u}) {
+    for (uint32_t word :
+         {0xA1u, 0xA2u, 0xA3u, 0xA4u, ReportLayout::kCountWord, 0x00020001u, 0u, 0u, 0u}) {
         AppendWord(datagram, word);
     }
     for (int i = 0; i < 49; ++i) {
@@ -54,9 +55,10 @@ TEST(ReportTest, EveryFieldComesFromItsOffset)
     EXPECT_EQ(d.resolution[0], 1);
     EXPECT_EQ(d.resolution[1], 2);
     const std::vector<std::pair<const float*, std::vector<float>>> floats = {
-        {d.screenSize, {0, 1}}, {&d.eyeToScreenDistance, {2}}, {&d.interpupillaryDistance, {3}},
-        {&d.lensSeparationDistance, {4}}, {&d.playerEyeHeight, {5}}, {d.eyeOffset, {6, 7}},
-        {&d.screenVCenter, {8}}, {d.distortionCoefficients, {9, 10, 11, 12}},
+        {d.screenSize, {0, 1}},           {&d.eyeToScreenDistance, {2}},
+        {&d.interpupillaryDistance, {3}}, {&d.lensSeparationDistance, {4}},
+        {&d.playerEyeHeight, {5}},        {d.eyeOffset, {6, 7}},
+        {&d.screenVCenter, {8}},          {d.distortionCoefficients, {9, 10, 11, 12}},
     };
     for (int s = 0; s < 2; ++s) {
         const SensorState& sensor = report.sensors[s];

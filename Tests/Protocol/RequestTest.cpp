@@ -64,8 +64,10 @@ TEST(RequestTest, GoldenRequestRoundTrips)
     EXPECT_EQ(Encoded(expected), golden);
 
     // The tests' own byte-by-byte builder agrees.
-    Bytes independent = TalmexTest::HeaderOf(TalmexTest::RequestHeader{0xCAFEF00D, 0x11223344, 0x80000001});
-    const Bytes block = BlockOf({3, 1, 2, 3, 4, 0xFFFFFFFF, 6, 7, 8}, {0.03125f, -0.5f}, {2, 1, 0, 0, 255});
+    Bytes independent =
+        TalmexTest::HeaderOf(TalmexTest::RequestHeader{0xCAFEF00D, 0x11223344, 0x80000001});
+    const Bytes block =
+        BlockOf({3, 1, 2, 3, 4, 0xFFFFFFFF, 6, 7, 8}, {0.03125f, -0.5f}, {2, 1, 0, 0, 255});
     independent.insert(independent.end(), block.begin(), block.end());
     EXPECT_EQ(independent, golden);
 

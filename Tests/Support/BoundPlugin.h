@@ -15,7 +15,8 @@ struct BoundPlugin {
         if (library == nullptr) {
             return;
         }
-#define TALMEX_BIND(name) name = reinterpret_cast<decltype(&OVR_##name)>(dlsym(library, "OVR_" #name));
+#define TALMEX_BIND(name)                                                                          \
+    name = reinterpret_cast<decltype(&OVR_##name)>(dlsym(library, "OVR_" #name));
         TALMEX_OVR_ENTRY_POINTS(TALMEX_BIND)
 #undef TALMEX_BIND
     }

@@ -17,7 +17,8 @@ constexpr Vector3 kGravity = {0, 9.80665, 0};
 // Gauss, pointing north (-z) and down.
 constexpr Vector3 kEarthField = {0, -0.42, -0.21};
 
-template <size_t N> void Store(const double (&from)[N], float (&to)[N])
+template <size_t N>
+void Store(const double (&from)[N], float (&to)[N])
 {
     std::copy(from, from + N, to);
 }
@@ -84,7 +85,8 @@ bool WriteMotionRecording(const std::string& path, const PitchThenYaw& motion, d
                      bytes);
     }
     std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file);
 }
 

@@ -53,8 +53,8 @@ inline Bytes BlockOf(const std::vector<uint32_t>& integers, const std::vector<fl
                      const Bytes& bytes)
 {
     Bytes block;
-    AppendWord(block, static_cast<uint32_t>(integers.size() | floats.size() << 12 |
-                                            bytes.size() << 24));
+    AppendWord(block,
+               static_cast<uint32_t>(integers.size() | floats.size() << 12 | bytes.size() << 24));
     for (uint32_t value : integers) {
         AppendWord(block, value);
     }

@@ -50,7 +50,7 @@ ScriptedHeadset::~ScriptedHeadset()
 }
 
 void ScriptedHeadset::SetAnswer(const char* entryPoint, int result, int written,
-                                 std::initializer_list<double> values)
+                                std::initializer_list<double> values)
 {
     double padded[4] = {};
     int k = 0;

@@ -104,16 +104,16 @@ bool SendForged(const Bytes& datagram, uint16_t sourcePort, uint16_t port)
     }
     // The UDP header by hand; a zero checksum means none over IPv4.
     Bytes packet;
-    for (uint16_t field : {sourcePort, port, static_cast<uint16_t>(8 + datagram.size()),
-                           uint16_t{0}}) {
+    for (uint16_t field :
+         {sourcePort, port, static_cast<uint16_t>(8 + datagram.size()), uint16_t{0}}) {
         packet.push_back(static_cast<unsigned char>(field >> 8));
         packet.push_back(static_cast<unsigned char>(field));
     }
     packet.insert(packet.end(), datagram.begin(), datagram.end());
     const sockaddr_in address = LoopbackAddress(port);
-    const bool sent = sendto(raw, packet.data(), packet.size(), 0,
-                             reinterpret_cast<const sockaddr*>(&address),
-                             sizeof address) == static_cast<ssize_t>(packet.size());
+    const bool sent =
+        sendto(raw, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&address),
+               sizeof address) == static_cast<ssize_t>(packet.size());
     close(raw);
     return sent;
 }

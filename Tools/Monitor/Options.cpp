@@ -86,8 +86,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
         error = "--check looks at the plug-in only; it goes with neither --record nor --opentrack";
         return false;
     }
-    if (!options.attachHost.empty() &&
-        (!options.agentPath.empty() || options.check || options.headset != Client::kSimulatedHeadset)) {
+    if (!options.attachHost.empty() && (!options.agentPath.empty() || options.check ||
+                                        options.headset != Client::kSimulatedHeadset)) {
         error = "--attach talks to a running agent; it goes with neither --agent, --headset nor "
                 "--check";
         return false;

@@ -1,7 +1,7 @@
 #include "Monitor/PlainOutput.h"
 
-#include "Client/Json.h"
 #include "Client/HeadsetState.h"
+#include "Client/Json.h"
 #include "Monitor/Controls.h"
 #include "Monitor/Diagnosis.h"
 #include "Monitor/Format.h"
@@ -112,11 +112,11 @@ private:
 
 std::string PlainLine(const Client::HeadsetState& state, const Client::Client& client)
 {
-    std::string line = Format("sequence %u  session 0x%08X  rate %s  lost %llu  display 0x%04X",
-                              state.header.sequence, state.header.sessionToken,
-                              RateOf(client).c_str(),
-                              static_cast<unsigned long long>(client.GetCounters().reportsLost),
-                              Protocol::DisplayFlagsOf(state.display));
+    std::string line =
+        Format("sequence %u  session 0x%08X  rate %s  lost %llu  display 0x%04X",
+               state.header.sequence, state.header.sessionToken, RateOf(client).c_str(),
+               static_cast<unsigned long long>(client.GetCounters().reportsLost),
+               Protocol::DisplayFlagsOf(state.display));
     for (int s = 0; s < Protocol::kSensorCount; ++s) {
         const Client::SensorState& sensor = state.sensors[s];
         const uint32_t flags = Protocol::SensorFlagsOf(sensor);
@@ -181,8 +181,7 @@ int RunLines(Client::Client& client, const Taps& taps, const Options& options)
         if (!isDue) {
             continue;
         }
-        std::string line =
-            options.json ? Client::ToJson(latest) : PlainLine(latest, client);
+        std::string line = options.json ? Client::ToJson(latest) : PlainLine(latest, client);
         if (const std::string counts = taps.Describe(); !options.json && !counts.empty()) {
             line += "  " + counts;
         }

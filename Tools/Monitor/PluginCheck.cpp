@@ -74,8 +74,8 @@ PluginCheckResult CheckPlugin(const std::string& agentPath, const std::string& f
     const std::string agentFolder = Client::AgentFolder(agentPath);
     // The relative path resolves against the folder, as it would in the agent.
     if (chdir(folder.c_str()) != 0) {
-        out << "cannot enter " << folder << ", where the agent would start: "
-            << std::strerror(errno) << "\n";
+        out << "cannot enter " << folder
+            << ", where the agent would start: " << std::strerror(errno) << "\n";
         return PluginCheckResult::kNoPlugin;
     }
     std::ostringstream attempts;
@@ -95,8 +95,8 @@ PluginCheckResult CheckPlugin(const std::string& agentPath, const std::string& f
                              << "): ";
                     if (handle == nullptr) {
                         const char* reason = dlerror();
-                        attempts << "not loaded: " << (reason != nullptr ? reason : "no reason given")
-                                 << "\n";
+                        attempts << "not loaded: "
+                                 << (reason != nullptr ? reason : "no reason given") << "\n";
                         return;
                     }
                     attempts << "loaded\n";

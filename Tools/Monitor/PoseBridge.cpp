@@ -72,8 +72,8 @@ bool PoseBridge::_Connect()
     // Connected, so that the kernel tells of a closed port or an unreachable
     // host on the next send, where it is counted. A network out of reach
     // refuses the connection itself: it is tried again at the next send.
-    _isConnected = _isConnected ||
-                   connect(_socket, reinterpret_cast<const sockaddr*>(&_hub), _hubSize) == 0;
+    _isConnected =
+        _isConnected || connect(_socket, reinterpret_cast<const sockaddr*>(&_hub), _hubSize) == 0;
     return _isConnected;
 }
 

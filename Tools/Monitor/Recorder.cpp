@@ -15,10 +15,10 @@ namespace Monitor {
 
 namespace {
 
-using std::chrono::duration_cast;
-using std::chrono::microseconds;
 using Protocol::RecordingFormat::kHeaderSize;
 using Protocol::RecordingFormat::kRecordHeaderSize;
+using std::chrono::duration_cast;
+using std::chrono::microseconds;
 
 // The datagram's length ends a record's header.
 constexpr size_t kLengthOffset = kRecordHeaderSize - 4;
@@ -69,8 +69,9 @@ bool Recorder::Open(const std::string& path, std::string& error)
 void Recorder::Add(Clock::time_point received, const unsigned char* datagram, size_t size)
 {
     const uint64_t time =
-        received > _start ? static_cast<uint64_t>(duration_cast<microseconds>(received - _start).count())
-                          : 0;
+        received > _start
+            ? static_cast<uint64_t>(duration_cast<microseconds>(received - _start).count())
+            : 0;
     std::lock_guard<std::mutex> lock(_mutex);
     const size_t backlog = _pending.size() + _inFlight;
     if (!_writeError.empty() ||

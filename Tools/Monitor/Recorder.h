@@ -33,11 +33,11 @@ public:
     static constexpr std::chrono::seconds kStallLimit{3};
 
     struct Counts {
-        uint64_t records = 0;     // reports taken, less those a failed write lost
-        uint64_t dropped = 0;     // reports dropped: the disk too far behind, or failing
-        uint64_t written = 0;     // bytes written, the header included
-        uint64_t backlog = 0;     // bytes waiting to be written
-        uint64_t fellBehind = 0;  // times the backlog grew past kBacklogWarning
+        uint64_t records = 0;    // reports taken, less those a failed write lost
+        uint64_t dropped = 0;    // reports dropped: the disk too far behind, or failing
+        uint64_t written = 0;    // bytes written, the header included
+        uint64_t backlog = 0;    // bytes waiting to be written
+        uint64_t fellBehind = 0; // times the backlog grew past kBacklogWarning
     };
 
     Recorder() = default;

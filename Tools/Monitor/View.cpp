@@ -51,14 +51,14 @@ void _DrawHeader(Painter& painter, const View& view)
     painter.Put(0, title, A_BOLD);
     painter.NextRow();
     const Client::Counters& counters = view.counters;
-    painter.Put(0, Format("rate %s  received %llu  lost %llu  rejected %llu  "
-                          "requests %llu (%llu accepted)",
-                          view.rate.c_str(),
-                          static_cast<unsigned long long>(counters.reportsReceived),
-                          static_cast<unsigned long long>(counters.reportsLost),
-                          static_cast<unsigned long long>(counters.reportsRejected),
-                          static_cast<unsigned long long>(counters.requestsSent),
-                          static_cast<unsigned long long>(counters.requestsAccepted)));
+    painter.Put(0,
+                Format("rate %s  received %llu  lost %llu  rejected %llu  "
+                       "requests %llu (%llu accepted)",
+                       view.rate.c_str(), static_cast<unsigned long long>(counters.reportsReceived),
+                       static_cast<unsigned long long>(counters.reportsLost),
+                       static_cast<unsigned long long>(counters.reportsRejected),
+                       static_cast<unsigned long long>(counters.requestsSent),
+                       static_cast<unsigned long long>(counters.requestsAccepted)));
     painter.NextRow();
     const int column = painter.Put(0, view.note, A_BOLD | ColorOf(kNotePair));
     painter.Put(view.note.empty() ? 0 : column + 2, view.output);
@@ -211,9 +211,9 @@ void _DrawTrace(Painter& painter, int index, const Trace& trace, int rows)
     const int width = COLS - kPlotColumn;
     const size_t shown = std::min(trace.Size(), static_cast<size_t>(std::max(width, 0)));
     const int scale = _ScaleOf(trace, shown);
-    int column = painter.Put(0, Format("Trace of sensor %d, last %zu s:", index,
-                                       shown / kFramesPerSecond)) +
-                 2;
+    int column =
+        painter.Put(0, Format("Trace of sensor %d, last %zu s:", index, shown / kFramesPerSecond)) +
+        2;
     for (const Angle& angle : kAngles) {
         column = painter.Put(column, std::string(1, angle.mark) + " " + angle.name + "  ",
                              ColorOf(angle.pair));

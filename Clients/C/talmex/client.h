@@ -31,14 +31,14 @@ typedef struct talmex_client talmex_client;
 
 typedef enum talmex_error {
     TALMEX_OK = 0,
-    TALMEX_NO_REPORT = 1,              /* no new report yet: not a failure */
-    TALMEX_ERROR_INVALID_HANDLE = -1,  /* null, destroyed or unknown handle */
+    TALMEX_NO_REPORT = 1,             /* no new report yet: not a failure */
+    TALMEX_ERROR_INVALID_HANDLE = -1, /* null, destroyed or unknown handle */
     TALMEX_ERROR_INVALID_ARGUMENT = -2,
-    TALMEX_ERROR_STRUCT_SIZE = -3,     /* the structure's size field is not this version's */
-    TALMEX_ERROR_NOT_STARTED = -4,     /* the agent could not be started or bound no port */
-    TALMEX_ERROR_NOT_CONNECTED = -5,   /* neither spawned nor attached */
-    TALMEX_ERROR_AGENT_EXITED = -6,    /* the agent this handle started has ended */
-    TALMEX_ERROR_NOT_ANSWERING = -7,   /* no report for longer than the answer time */
+    TALMEX_ERROR_STRUCT_SIZE = -3,   /* the structure's size field is not this version's */
+    TALMEX_ERROR_NOT_STARTED = -4,   /* the agent could not be started or bound no port */
+    TALMEX_ERROR_NOT_CONNECTED = -5, /* neither spawned nor attached */
+    TALMEX_ERROR_AGENT_EXITED = -6,  /* the agent this handle started has ended */
+    TALMEX_ERROR_NOT_ANSWERING = -7, /* no report for longer than the answer time */
     TALMEX_ERROR_OUT_OF_MEMORY = -8,
     TALMEX_ERROR_INTERNAL = -9
 } talmex_error;
@@ -115,7 +115,7 @@ typedef struct talmex_state {
 } talmex_state;
 
 typedef struct talmex_counters {
-    uint32_t size; /* sizeof(talmex_counters) */
+    uint32_t size;  /* sizeof(talmex_counters) */
     int32_t status; /* a talmex_status */
     uint16_t port;  /* the agent's port, 0 when not connected */
     uint64_t reports_received;
@@ -124,8 +124,8 @@ typedef struct talmex_counters {
     uint64_t requests_sent;
     uint64_t requests_accepted;
     uint64_t sessions;
-    double report_rate;              /* reports per second over the last second */
-    int64_t newest_report_age_ms;    /* -1 before the first report */
+    double report_rate;           /* reports per second over the last second */
+    int64_t newest_report_age_ms; /* -1 before the first report */
 } talmex_counters;
 
 /* Creation and destruction. */
@@ -149,9 +149,11 @@ TALMEX_API talmex_error talmex_stop(talmex_client* client);
 
 /* Requests: sent at once and re-sent until a report confirms them. */
 TALMEX_API talmex_error talmex_reset_orientation(talmex_client* client, int sensor);
-TALMEX_API talmex_error talmex_set_prediction_time(talmex_client* client, int sensor, float seconds);
+TALMEX_API talmex_error talmex_set_prediction_time(talmex_client* client, int sensor,
+                                                   float seconds);
 TALMEX_API talmex_error talmex_set_yaw_correction(talmex_client* client, int sensor, int enable);
-TALMEX_API talmex_error talmex_set_mag_yaw_correction(talmex_client* client, int sensor, int enable);
+TALMEX_API talmex_error talmex_set_mag_yaw_correction(talmex_client* client, int sensor,
+                                                      int enable);
 TALMEX_API talmex_error talmex_feed_latency_tester(talmex_client* client);
 
 /* TALMEX_OK with a new state, TALMEX_NO_REPORT when none came, or what
@@ -169,8 +171,8 @@ TALMEX_API talmex_error talmex_last_error(talmex_client* client, char* text, siz
  * a newline, control characters made '?'; the oldest are left out to fit,
  * and the text is always terminated. Kept after the agent has ended, until
  * the next spawn. */
-TALMEX_API talmex_error talmex_agent_output(talmex_client* client, uint64_t* line_count,
-                                            char* text, size_t size);
+TALMEX_API talmex_error talmex_agent_output(talmex_client* client, uint64_t* line_count, char* text,
+                                            size_t size);
 
 /* A talmex_error or a talmex_status in words; any other value is unknown. */
 TALMEX_API const char* talmex_error_text(int error);

@@ -108,8 +108,7 @@ bool AgentProcess::Start(const std::string& agentPath, const std::string& headse
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
     char* const arguments[] = {const_cast<char*>(agent.c_str()), nullptr};
-    const int result =
-        posix_spawn(&_pid, agent.c_str(), &actions, &attributes, arguments, environ);
+    const int result = posix_spawn(&_pid, agent.c_str(), &actions, &attributes, arguments, environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(input[0]);
@@ -149,7 +148,8 @@ uint16_t AgentProcess::BoundPort() const
             std::find(inodes.begin(), inodes.end(), inode) == inodes.end()) {
             continue;
         }
-        const unsigned port = static_cast<unsigned>(std::strtoul(local.c_str() + colon + 1, nullptr, 16));
+        const unsigned port =
+            static_cast<unsigned>(std::strtoul(local.c_str() + colon + 1, nullptr, 16));
         if (_IsAgentPort(port)) {
             return static_cast<uint16_t>(port);
         }

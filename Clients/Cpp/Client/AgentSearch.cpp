@@ -44,7 +44,8 @@ std::string _CodeFolder()
 
 bool _EndsWith(const std::string& text, const std::string& end)
 {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // Where the agent would be installed with this code, or nothing when the

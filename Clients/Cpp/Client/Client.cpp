@@ -7,9 +7,9 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <random>
 #include <sys/socket.h>
@@ -52,7 +52,8 @@ ssize_t _ReceiveStamped(int socket, unsigned char* buffer, size_t size, Clock::t
         clock_gettime(CLOCK_REALTIME, &wall);
         const auto age = std::chrono::seconds(wall.tv_sec - arrived->tv_sec) +
                          std::chrono::nanoseconds(wall.tv_nsec - arrived->tv_nsec);
-        received -= std::max(std::chrono::duration_cast<Clock::duration>(age), Clock::duration::zero());
+        received -=
+            std::max(std::chrono::duration_cast<Clock::duration>(age), Clock::duration::zero());
     }
     return length;
 }
@@ -236,8 +237,7 @@ std::chrono::milliseconds Client::NewestReportAge() const
     return std::chrono::duration_cast<milliseconds>(Clock::now() - _newestReport);
 }
 
-void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
-                      Clock::time_point now)
+void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports, Clock::time_point now)
 {
     // One byte more than a report, so that a longer datagram shows as such.
     unsigned char datagram[Protocol::ReportLayout::kSize + 1];
@@ -276,7 +276,8 @@ void Client::_Receive(HeadsetState& state, bool& updated, size_t maxReports,
 
 void Client::_SendDue(Clock::time_point now)
 {
-    const milliseconds interval = _wishes.HasUnconfirmedChange() ? kRetryInterval : kKeepAliveInterval;
+    const milliseconds interval =
+        _wishes.HasUnconfirmedChange() ? kRetryInterval : kKeepAliveInterval;
     if (now - _lastSent >= interval) {
         _Send(now);
     }
@@ -312,7 +313,8 @@ void Client::_UpdateStatus(Clock::time_point now)
         _Fail(Status::kAgentExited, "the agent " + _agent.ExitDescription());
         return;
     }
-    const Clock::time_point lastSign = _counters.reportsReceived == 0 ? _connectedAt : _newestReport;
+    const Clock::time_point lastSign =
+        _counters.reportsReceived == 0 ? _connectedAt : _newestReport;
     if (now - lastSign > kAnswerTime) {
         _status = Status::kNotAnswering;
     } else if (_counters.reportsReceived != 0) {

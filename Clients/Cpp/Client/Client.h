@@ -20,12 +20,12 @@ namespace Talmex {
 namespace Client {
 
 enum class Status {
-    kIdle,          // neither started nor attached
-    kConnecting,    // no report yet
-    kServing,       // reports arrive
-    kNotAnswering,  // no report for longer than the answer time
-    kAgentExited,   // the child this client started has ended
-    kFailed,        // the agent could not be started, or bound no port
+    kIdle,         // neither started nor attached
+    kConnecting,   // no report yet
+    kServing,      // reports arrive
+    kNotAnswering, // no report for longer than the answer time
+    kAgentExited,  // the child this client started has ended
+    kFailed,       // the agent could not be started, or bound no port
 };
 
 const char* Describe(Status status);
@@ -87,9 +87,9 @@ public:
     // those that Poll passes over for a newer one: the decoded report, the
     // datagram as it came, and when it arrived (the kernel's receive time,
     // however late the host polls). Called from within Poll and Wait.
-    using ReportObserver = std::function<void(const HeadsetState& report,
-                                              const unsigned char* datagram, size_t size,
-                                              Clock::time_point received)>;
+    using ReportObserver =
+        std::function<void(const HeadsetState& report, const unsigned char* datagram, size_t size,
+                           Clock::time_point received)>;
     void SetReportObserver(ReportObserver observer) { _observer = std::move(observer); }
 
     Status GetStatus() const { return _status; }

@@ -14,11 +14,10 @@ namespace {
 
 bool _IsHeadsetName(const std::string& name)
 {
-    return !name.empty() && name[0] != '.' &&
-           std::all_of(name.begin(), name.end(), [](char c) {
-               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '.' || c == '_' || c == '-';
-           });
+    return !name.empty() && name[0] != '.' && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || c == '_' || c == '-';
+    });
 }
 
 bool _IsFolder(const std::string& path)
@@ -52,7 +51,8 @@ std::string _Headsets(const std::string& headsets)
 std::string AgentFolder(const std::string& agentPath)
 {
     char resolved[PATH_MAX];
-    const std::string path = realpath(agentPath.c_str(), resolved) != nullptr ? resolved : agentPath;
+    const std::string path =
+        realpath(agentPath.c_str(), resolved) != nullptr ? resolved : agentPath;
     const size_t separator = path.rfind('/');
     if (separator == std::string::npos) {
         return ".";
@@ -70,8 +70,10 @@ bool HeadsetFolder(const std::string& agentPath, const std::string& headset, std
     }
     const std::string headsets = agentFolder + "/headsets";
     if (!_IsHeadsetName(headset)) {
-        error = "'" + headset + "' is not a headset name (letters, digits, '.', '_' and '-', not "
-                "starting with '.'); " + _Headsets(headsets);
+        error = "'" + headset +
+                "' is not a headset name (letters, digits, '.', '_' and '-', not "
+                "starting with '.'); " +
+                _Headsets(headsets);
         return false;
     }
     if (!_IsFolder(headsets + "/" + headset)) {

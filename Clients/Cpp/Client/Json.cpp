@@ -127,7 +127,8 @@ std::string ToJson(const HeadsetState& state)
         object.Add("session_token", static_cast<unsigned long>(state.header.sessionToken));
         object.Add("client_token", static_cast<unsigned long>(state.header.clientToken));
         object.Add("sequence", static_cast<unsigned long>(state.header.sequence));
-        object.Add("last_request_sequence", static_cast<unsigned long>(state.header.lastRequestSequence));
+        object.Add("last_request_sequence",
+                   static_cast<unsigned long>(state.header.lastRequestSequence));
         _AddDisplay(object, state.display);
         object.Add("sensor_count", static_cast<unsigned long>(state.sensorCount));
         object.Add("sensor_record_count", static_cast<unsigned long>(state.sensorRecordCount));

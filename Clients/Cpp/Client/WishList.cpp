@@ -108,8 +108,9 @@ void WishList::StartSession()
     for (int s = 0; s < Protocol::kSensorCount; ++s) {
         const Settings& settings = _settings[s];
         Protocol::SensorWishes& sensor = fresh.sensors[s];
-        sensor.resetOrientationCounter = _Unconfirmed(_current.sensors[s].resetOrientationCounter,
-                                                      _confirmed.sensors[s].resetOrientationCounter);
+        sensor.resetOrientationCounter =
+            _Unconfirmed(_current.sensors[s].resetOrientationCounter,
+                         _confirmed.sensors[s].resetOrientationCounter);
         sensor.predictionTimeCounter = settings.predictionTime ? 1 : 0;
         sensor.predictionTimeSeconds = settings.predictionTime.value_or(0);
         sensor.yawCorrectionCounter = settings.yawCorrection ? 1 : 0;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <linux/filter.h>
 #include <cstdint>
 #include <cstring>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>

@@ -12,7 +12,7 @@ namespace Platform {
 
 // Always active, unlike assert(): these guard contracts whose breach would
 // corrupt memory, so release builds keep them.
-#define TALMEX_ASSERT(expression)                                                      \
-    ((expression) ? static_cast<void>(0)                                               \
-                  : ::Talmex::Platform::AssertionFailed(__func__, __FILE__, __LINE__,  \
-                                                        #expression))
+#define TALMEX_ASSERT(expression)                                                                  \
+    ((expression)                                                                                  \
+         ? static_cast<void>(0)                                                                    \
+         : ::Talmex::Platform::AssertionFailed(__func__, __FILE__, __LINE__, #expression))

@@ -88,7 +88,8 @@ _Stamp _StampOf(const struct stat& directory, const std::string& name, const str
 // (false then); a trial removes nothing and says whether all would go.
 bool _Remove(int parent, const std::string& name, const _Stamps* copied, bool isTrial)
 {
-    struct stat held {}, status {};
+    struct stat held {
+    }, status{};
     if (fstat(parent, &held) != 0 || !_Status(parent, name, status)) {
         return false;
     }
@@ -131,9 +132,8 @@ bool _Remove(int parent, const std::string& name, const _Stamps* copied, bool is
                 continue;
             }
             ++seen;
-            if (S_ISDIR(status.st_mode)
-                    ? !walk.Enter(entry) || !IsSameItem(walk.Status(), status)
-                    : !isTrial && unlinkat(walk.Descriptor(), entry, 0) != 0) {
+            if (S_ISDIR(status.st_mode) ? !walk.Enter(entry) || !IsSameItem(walk.Status(), status)
+                                        : !isTrial && unlinkat(walk.Descriptor(), entry, 0) != 0) {
                 return false;
             }
         } else if (walk.Depth() == 0) {
@@ -196,10 +196,10 @@ bool _CopyEntry(int fromDirectory, const std::string& from, const struct stat& s
         }
         return false;
     }
-    const int output = openat(toDirectory, to.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    bool isCopied = output >= 0 && _CopyBytes(input, output) &&
-                    fchmod(output, status.st_mode & kModeBits) == 0;
+    const int output =
+        openat(toDirectory, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    bool isCopied =
+        output >= 0 && _CopyBytes(input, output) && fchmod(output, status.st_mode & kModeBits) == 0;
     close(input);
     if (output >= 0) {
         isCopied = close(output) == 0 && isCopied;
@@ -256,7 +256,8 @@ void _TakeBack(const _Item& item, const struct stat& made)
 // it made. Only a whole copy stays, and only where it was asked for.
 bool _CopyItem(const _Item& from, const _Item& to, _Stamps& copied, struct stat& made)
 {
-    struct stat held {}, status {};
+    struct stat held {
+    }, status{};
     if (fstat(from.parent, &held) != 0 || !_Status(from.parent, from.name, status) ||
         ((from.isDirectoryNamed || to.isDirectoryNamed) && !S_ISDIR(status.st_mode))) {
         return false;
@@ -291,7 +292,7 @@ bool _CopyItem(const _Item& from, const _Item& to, _Stamps& copied, struct stat&
 int _Rename(const std::string& from, const std::string& to)
 {
     return renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0
-                                                                                        : errno;
+                                                                                          : errno;
 }
 
 // A hard link takes the new name only if it is free, in one step, so a file

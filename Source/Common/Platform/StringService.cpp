@@ -35,7 +35,6 @@ int _EncodingIndex(unsigned int encoding)
     return -1;
 }
 
-
 // Opening a descriptor costs far more than a short conversion, so each thread
 // keeps one per direction (null when it has none). A converter borrows it and
 // gives it back, so a descriptor never serves two conversions at once. The
@@ -108,8 +107,8 @@ StringConverter::Result StringConverter::Convert(const char*& input, size_t& inp
     }
     // iconv's prototype is not const-correct; it never writes the input.
     char* in = const_cast<char*>(input);
-    const size_t converted = iconv(static_cast<iconv_t>(_descriptor), &in, &inputSize, &output,
-                                   &outputSize);
+    const size_t converted =
+        iconv(static_cast<iconv_t>(_descriptor), &in, &inputSize, &output, &outputSize);
     input = in;
     if (converted == static_cast<size_t>(-1)) {
         // EILSEQ: invalid or unrepresentable; EINVAL: input ends mid-character.

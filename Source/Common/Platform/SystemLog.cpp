@@ -21,8 +21,8 @@ std::string _RecordHeader()
     std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d.%03ld ", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                   now.tv_nsec / 1000000);
-    return time + std::string(program_invocation_short_name) + '[' +
-           std::to_string(getpid()) + ':' + std::to_string(gettid()) + "] ";
+    return time + std::string(program_invocation_short_name) + '[' + std::to_string(getpid()) +
+           ':' + std::to_string(gettid()) + "] ";
 }
 
 } // namespace

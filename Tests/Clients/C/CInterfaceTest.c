@@ -13,12 +13,12 @@
 
 static int failures = 0;
 
-#define CHECK(condition)                                                       \
-    do {                                                                       \
-        if (!(condition)) {                                                    \
-            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-            ++failures;                                                        \
-        }                                                                      \
+#define CHECK(condition)                                                                           \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition);                \
+            ++failures;                                                                            \
+        }                                                                                          \
     } while (0)
 
 static double now_seconds(void)
@@ -47,7 +47,8 @@ static void check_bad_handles(void)
     CHECK(talmex_destroy(client) == TALMEX_OK);
     CHECK(talmex_destroy(client) == TALMEX_ERROR_INVALID_HANDLE);
     CHECK(talmex_feed_latency_tester(client) == TALMEX_ERROR_INVALID_HANDLE);
-    CHECK(strcmp(talmex_error_text(TALMEX_ERROR_INVALID_HANDLE), "null, destroyed or unknown handle") == 0);
+    CHECK(strcmp(talmex_error_text(TALMEX_ERROR_INVALID_HANDLE),
+                 "null, destroyed or unknown handle") == 0);
     CHECK(strcmp(talmex_error_text(42), "unknown error") == 0);
     CHECK(strcmp(talmex_status_text(-1), "unknown") == 0);
 }
@@ -147,7 +148,7 @@ int main(int argc, char** argv)
     CHECK(talmex_spawn_headset(client, argv[1], "scripted") == TALMEX_OK);
     CHECK(signal(SIGPIPE, SIG_DFL) == SIG_DFL); /* the host's own, untouched */
     state.size = sizeof state;
-    for (start = now_seconds(); states < 50 && now_seconds() - start < 5; ) {
+    for (start = now_seconds(); states < 50 && now_seconds() - start < 5;) {
         if (talmex_wait(client, &state, 100) == TALMEX_OK) {
             ++states;
         }
@@ -161,7 +162,7 @@ int main(int argc, char** argv)
     CHECK(talmex_set_mag_yaw_correction(client, 1, 1) == TALMEX_OK);
     CHECK(talmex_feed_latency_tester(client) == TALMEX_OK);
     /* Several keep-alives pass, which must repeat nothing. */
-    for (start = now_seconds(); now_seconds() - start < 0.4; ) {
+    for (start = now_seconds(); now_seconds() - start < 0.4;) {
         talmex_wait(client, &state, 20);
     }
     counters.size = sizeof counters;

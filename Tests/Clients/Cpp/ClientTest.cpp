@@ -184,9 +184,9 @@ TEST_F(ClientTest, NewSessionAfterExpiryReappliesTheSettings)
     ASSERT_TRUE(PollUntilLogIs(firstSession, 2s)) << CommandLog();
 
     usleep(1300000); // silent past the expiry: the agent drops the channel
-    EXPECT_TRUE(PollUntilLogIs(firstSession +
-                                   "OVR_Destroy()\nOVR_Initialize()\nOVR_SetSensorPredictionTime(0, 0.02)\n",
-                               3s))
+    EXPECT_TRUE(PollUntilLogIs(
+        firstSession + "OVR_Destroy()\nOVR_Initialize()\nOVR_SetSensorPredictionTime(0, 0.02)\n",
+        3s))
         << CommandLog();
     EXPECT_EQ(_client.GetCounters().sessions, 2u);
     EXPECT_EQ(_client.GetStatus(), Status::kServing);

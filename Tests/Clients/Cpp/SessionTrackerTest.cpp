@@ -26,13 +26,14 @@ std::vector<ReportHeader> Reports(const std::string& text)
         ReportHeader header;
         char client[16] = {};
         unsigned long first = 0, last = 0;
-        if (std::sscanf(word.c_str(), "%u:%15[^:]:%lu..%lu:%u", &header.sessionToken, client, &first,
-                        &last, &header.lastRequestSequence) != 5) {
+        if (std::sscanf(word.c_str(), "%u:%15[^:]:%lu..%lu:%u", &header.sessionToken, client,
+                        &first, &last, &header.lastRequestSequence) != 5) {
             std::sscanf(word.c_str(), "%u:%15[^:]:%lu:%u", &header.sessionToken, client, &first,
                         &header.lastRequestSequence);
             last = first;
         }
-        header.clientToken = std::string(client) == "me" ? kMe : static_cast<uint32_t>(std::stoul(client));
+        header.clientToken =
+            std::string(client) == "me" ? kMe : static_cast<uint32_t>(std::stoul(client));
         for (unsigned long sequence = first; sequence <= last; ++sequence) {
             header.sequence = static_cast<uint32_t>(sequence);
             reports.push_back(header);

@@ -31,7 +31,8 @@ protected:
 TEST_F(SpawnTest, APlugInInTheHostsDirectoryIsNotLoaded)
 {
     ASSERT_EQ(chdir(TALMEX_TEST_PLUGIN_FOLDERS "/scripted"), 0);
-    ASSERT_TRUE(_client.Spawn(TALMEX_AGENT_PATH) && _client.Wait(_state, 2s)) << _client.LastError();
+    ASSERT_TRUE(_client.Spawn(TALMEX_AGENT_PATH) && _client.Wait(_state, 2s))
+        << _client.LastError();
     // The simulated headset beside the agent, not the scripted one here.
     EXPECT_EQ(_state.display.resolution[0], 1280);
     EXPECT_EQ(_state.display.screenSize[0], 0.14976f);
@@ -63,7 +64,8 @@ TEST_F(SpawnTest, RefusesAHeadsetThereIsNot)
         EXPECT_FALSE(_client.Agent().IsStarted());
         EXPECT_NE(_client.LastError().find("; the headsets are: simulated, "), std::string::npos)
             << _client.LastError();
-        EXPECT_NE(_client.LastError().find(", scripted, "), std::string::npos) << _client.LastError();
+        EXPECT_NE(_client.LastError().find(", scripted, "), std::string::npos)
+            << _client.LastError();
     }
 }
 

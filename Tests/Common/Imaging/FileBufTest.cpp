@@ -70,8 +70,8 @@ protected:
 
     size_t EntryCount() const
     {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(_directory),
-                                                 fs::directory_iterator()));
+        return static_cast<size_t>(
+            std::distance(fs::directory_iterator(_directory), fs::directory_iterator()));
     }
 
     fs::path _directory;
@@ -186,8 +186,8 @@ TEST_F(FileBufWriteTest, EncodedImageReadsBackFromItsFile)
     for (unsigned y = 0; y < 2; ++y) {
         for (unsigned x = 0; x < 3; ++x) {
             unsigned char* bgr = image.PixelAt(x, y);
-            bgr[0] = static_cast<unsigned char>(x);      // blue
-            bgr[1] = static_cast<unsigned char>(y);      // green
+            bgr[0] = static_cast<unsigned char>(x);                 // blue
+            bgr[1] = static_cast<unsigned char>(y);                 // green
             bgr[2] = static_cast<unsigned char>(x < 2 ? 200 : 100); // red
         }
     }

@@ -19,10 +19,24 @@ using namespace TargaTest;
 Bytes Header(unsigned char imageType, unsigned width, unsigned height, unsigned char depth,
              unsigned char descriptor)
 {
-    return Bytes{0, 0, imageType, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                 static_cast<unsigned char>(width), static_cast<unsigned char>(width >> 8),
-                 static_cast<unsigned char>(height), static_cast<unsigned char>(height >> 8),
-                 depth, descriptor};
+    return Bytes{0,
+                 0,
+                 imageType,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 0,
+                 static_cast<unsigned char>(width),
+                 static_cast<unsigned char>(width >> 8),
+                 static_cast<unsigned char>(height),
+                 static_cast<unsigned char>(height >> 8),
+                 depth,
+                 descriptor};
 }
 
 Bytes Concat(Bytes a, const Bytes& b)
@@ -209,8 +223,8 @@ TEST(TargaEncoderTest, RowOffsetsBeyondFourGigabytesAreExact)
 {
     const size_t pitch = size_t(1) << 31;
     const size_t span = 2 * pitch + 4096;
-    void* reserved = mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                          -1, 0);
+    void* reserved =
+        mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     ASSERT_NE(reserved, MAP_FAILED);
     auto* base = static_cast<unsigned char*>(reserved);
     for (size_t row = 0; row < 3; ++row) {

@@ -67,9 +67,10 @@ protected:
     void TearDown() override
     {
         _client.Stop();
-        for (const char* name : {"TALMEX_EMULATED_RIFT_YAW_RATE", "TALMEX_EMULATED_RIFT_PITCH_AMPLITUDE",
-                                 "TALMEX_EMULATED_RIFT_PITCH_PERIOD", "TALMEX_EMULATED_RIFT_UNPLUG_AT",
-                                 "TALMEX_EMULATED_RIFT_REPLUG_AT", "TALMEX_EMULATED_RIFT_OPEN_LOG"}) {
+        for (const char* name :
+             {"TALMEX_EMULATED_RIFT_YAW_RATE", "TALMEX_EMULATED_RIFT_PITCH_AMPLITUDE",
+              "TALMEX_EMULATED_RIFT_PITCH_PERIOD", "TALMEX_EMULATED_RIFT_UNPLUG_AT",
+              "TALMEX_EMULATED_RIFT_REPLUG_AT", "TALMEX_EMULATED_RIFT_OPEN_LOG"}) {
             unsetenv(name);
         }
         unlink(_openLog.c_str());
@@ -153,7 +154,8 @@ protected:
         return {largest / kRadiansPerDegree, ages[ages.size() / 2], ages.back()};
     }
 
-    std::string _openLog = testing::TempDir() + "talmex-emulated-rift-opens-" + std::to_string(getpid());
+    std::string _openLog =
+        testing::TempDir() + "talmex-emulated-rift-opens-" + std::to_string(getpid());
     EmulatedRiftMotion _motion;
     Client _client;
     HeadsetState _state;
@@ -287,8 +289,9 @@ TEST(EmulatedRiftMonitorTest, CheckListsTheDk1AndWouldOpenIt)
     const MonitorTest::MonitorResult result = MonitorTest::RunMonitor(run);
     EXPECT_TRUE(WIFEXITED(result.waitStatus) && WEXITSTATUS(result.waitStatus) == 0)
         << result.output;
-    EXPECT_NE(result.output.find("product Rift (DK1), path " + std::string(kEmulatedRiftPath) + ","),
-              std::string::npos)
+    EXPECT_NE(
+        result.output.find("product Rift (DK1), path " + std::string(kEmulatedRiftPath) + ","),
+        std::string::npos)
         << result.output;
     EXPECT_NE(result.output.find("would open: 0, Rift (DK1)"), std::string::npos) << result.output;
 }

@@ -64,7 +64,8 @@ protected:
         _output = output.str();
     }
 
-    std::string _outputPath = testing::TempDir() + "talmex-agent-output-" + std::to_string(getpid());
+    std::string _outputPath =
+        testing::TempDir() + "talmex-agent-output-" + std::to_string(getpid());
     Report _report;
     std::string _output;
 };

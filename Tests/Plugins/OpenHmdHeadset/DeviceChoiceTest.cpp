@@ -20,16 +20,16 @@ constexpr int kNullFlags = OHMD_DEVICE_FLAGS_NULL_DEVICE | kRotational;
 const ProbeEntry kExternal = {"OpenHMD", "External Device", "(none)", kHmd,
                               kRotational | OHMD_DEVICE_FLAGS_POSITIONAL_TRACKING};
 const ProbeEntry kNull = {"OpenHMD", "HMD Null Device", "(none)", kHmd, kNullFlags};
-const ProbeEntry kNullController = {"OpenHMD", "Left Controller Null Device", "(none)",
-                                    kController, kNullFlags};
+const ProbeEntry kNullController = {"OpenHMD", "Left Controller Null Device", "(none)", kController,
+                                    kNullFlags};
 const ProbeEntry kRift = {"Oculus VR, Inc.", "Rift (DK1)", "1-2:1.0", kHmd, kRotational};
 const ProbeEntry kVive = {"HTC/Valve", "HTC Vive", "1-3:1.0", kHmd, kRotational};
 const ProbeEntry kTracker = {"LYRobotix", "NOLO CV1 (Production)", "1-4:1.0",
                              OHMD_DEVICE_CLASS_GENERIC_TRACKER, kRotational};
 
 const std::vector<ProbeEntry> kStandIns = {kExternal, kNull, kNullController};
-const std::vector<ProbeEntry> kWithHardware = {kTracker, kRift, kVive, kExternal, kNull,
-                                               kNullController};
+const std::vector<ProbeEntry> kWithHardware = {kTracker,  kRift, kVive,
+                                               kExternal, kNull, kNullController};
 
 struct ChoiceCase {
     const char* name;
@@ -56,7 +56,10 @@ const ChoiceCase kCases[] = {
     {"Empty", &kWithHardware, "", {}},
     {"NotAscii", &kWithHardware, "Rift \xc3\xa9", {}},
     {"ControlCharacter", &kWithHardware, "Rift\n", {}},
-    {"TooLong", &kWithHardware, "Riiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiift", {}},
+    {"TooLong",
+     &kWithHardware,
+     "Riiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiift",
+     {}},
 };
 
 void PrintTo(const ChoiceCase& c, std::ostream* out)

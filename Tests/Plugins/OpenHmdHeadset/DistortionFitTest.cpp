@@ -34,8 +34,8 @@ TEST(DistortionFitTest, TheRestIsFittedByLeastSquares)
         double along[4] = {}, norm[4] = {};
         for (int i = 0; i <= 100; ++i) {
             const double r = i / 100.0, r2 = r * r;
-            const double error = k[0] + r2 * (k[1] + r2 * (k[2] + r2 * k[3])) -
-                                 (((a * r + b) * r + c) * r + d);
+            const double error =
+                k[0] + r2 * (k[1] + r2 * (k[2] + r2 * k[3])) - (((a * r + b) * r + c) * r + d);
             EXPECT_LT(std::fabs(error), 0.05);
             for (int term = 0; term < 4; ++term) {
                 along[term] += std::pow(r2, term) * error;
@@ -55,18 +55,11 @@ TEST(DistortionFitTest, OnlyCoefficientsALensCanHaveAreTakenAsTheHeadsetsOwn)
         bool isPlausible;
     } cases[] = {
         {{1, 0.22f, 0.24f, 0}, true}, // the Rift DK1's
-        {{1, 0, 0, 0}, true},
-        {{0.5f, -1, 1, -1}, true},
-        {{2, 1, -1, 1}, true},
+        {{1, 0, 0, 0}, true},         {{0.5f, -1, 1, -1}, true},    {{2, 1, -1, 1}, true},
         {{0, 174, 143, 0}, false}, // the DK1's as OpenHMD 0.3.0 gives them
-        {{0, 0, 0, 0}, false},
-        {{0.49f, 0, 0, 0}, false},
-        {{2.01f, 0, 0, 0}, false},
-        {{1, 1.01f, 0, 0}, false},
-        {{1, 0, -1.01f, 0}, false},
-        {{1, 0, 0, 1.01f}, false},
-        {{NAN, 0, 0, 0}, false},
-        {{1, 0, INFINITY, 0}, false},
+        {{0, 0, 0, 0}, false},        {{0.49f, 0, 0, 0}, false},    {{2.01f, 0, 0, 0}, false},
+        {{1, 1.01f, 0, 0}, false},    {{1, 0, -1.01f, 0}, false},   {{1, 0, 0, 1.01f}, false},
+        {{NAN, 0, 0, 0}, false},      {{1, 0, INFINITY, 0}, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsPlausibleDistortion(c.k), c.isPlausible)

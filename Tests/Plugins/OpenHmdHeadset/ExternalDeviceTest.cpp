@@ -32,7 +32,8 @@ protected:
     // Updates every 2 ms until the truth reaches the motion's time t, handing
     // on the head sensor and the truth each time; the time reached, or
     // nothing after 5 s.
-    template <class OnUpdate> std::optional<double> UpdateUntil(double t, OnUpdate onUpdate)
+    template <class OnUpdate>
+    std::optional<double> UpdateUntil(double t, OnUpdate onUpdate)
     {
         const Clock::time_point start = Clock::now();
         while (MillisecondsSince(start) < 5000) {
@@ -80,8 +81,7 @@ const MotionCase kMotions[] = {
     {"PitchThenYaw", {20 * kDegree, 0.5, 30 * kDegree}},
 };
 
-class FedMotionTest : public ExternalDeviceTest,
-                      public testing::WithParamInterface<MotionCase> {};
+class FedMotionTest : public ExternalDeviceTest, public testing::WithParamInterface<MotionCase> {};
 
 TEST_P(FedMotionTest, OrientationFollowsTheTruthAndPredictsItsCourse)
 {
@@ -102,8 +102,8 @@ TEST_P(FedMotionTest, OrientationFollowsTheTruthAndPredictsItsCourse)
         EXPECT_NEAR(Vector3({w.x - truthW.x, w.y - truthW.y, w.z - truthW.z}).Length(), 0,
                     0.01 * rate)
             << "at " << t << " s";
-        largestPredictionError = std::max(
-            largestPredictionError, head.predicted.AngleTo(motion.OrientationAt(t + 0.03)));
+        largestPredictionError = std::max(largestPredictionError,
+                                          head.predicted.AngleTo(motion.OrientationAt(t + 0.03)));
     }));
     EXPECT_GT(compared, 100);
     EXPECT_LE(largestError, rate * kFeedPeriod + 0.02 * kDegree);

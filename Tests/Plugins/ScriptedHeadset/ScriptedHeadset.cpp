@@ -193,10 +193,10 @@ const char* Scripted_Log()
 
 OVR_Bool OVR_Update(OVR_MessageList* messages)
 {
-    Record(Call::Query, "OVR_Update(%d, %d, %d)", messages->flags[0], messages->flags[1], messages->flags[2]);
-    return AsBool(Respond<unsigned char>("OVR_Update", 0,
-                                         {&messages->flags[0], &messages->flags[1],
-                                          &messages->flags[2]}));
+    Record(Call::Query, "OVR_Update(%d, %d, %d)", messages->flags[0], messages->flags[1],
+           messages->flags[2]);
+    return AsBool(Respond<unsigned char>(
+        "OVR_Update", 0, {&messages->flags[0], &messages->flags[1], &messages->flags[2]}));
 }
 
 OVR_Bool OVR_Initialize()

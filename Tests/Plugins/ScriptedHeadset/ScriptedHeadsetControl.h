@@ -5,11 +5,11 @@
 //
 // Every entry point call is logged as one line, "OVR_Name(arg, arg)", to an
 // in-memory log; the commands (start, stop and the five client commands) are
-// also appended to the file that TALMEX_SCRIPTED_LOG names, if it is set. Each entry point answers from
-// a script: its result, and how many of its out-values it writes with which
-// values. Sensor queries add 1000 times the sensor index to every value.
-// By default every call returns 1 and writes all its out-values, value k of
-// the entry point at binding position i being i + (k + 1) / 8.
+// also appended to the file that TALMEX_SCRIPTED_LOG names, if it is set. Each entry point answers
+// from a script: its result, and how many of its out-values it writes with which values. Sensor
+// queries add 1000 times the sensor index to every value. By default every call returns 1 and
+// writes all its out-values, value k of the entry point at binding position i being i + (k + 1)
+// / 8.
 //
 // For an agent run as a process, two environment variables script it:
 // TALMEX_SCRIPTED_ANSWERS, entries "OVR_Name result value..." separated by
@@ -23,7 +23,7 @@ extern "C" {
 
 typedef void (*ScriptedResetFunction)();
 typedef void (*ScriptedSetAnswerFunction)(const char* entryPoint, int result, int written,
-                                           const double* values);
+                                          const double* values);
 typedef const char* (*HeadsetCommandLogFunction)();
 
 } // extern "C"

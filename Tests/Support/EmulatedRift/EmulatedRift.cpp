@@ -29,8 +29,7 @@
 using namespace TalmexTest;
 
 struct hid_device_ {
-    hid_device_(const EmulatedRiftMotion& motion, int64_t opened)
-        : stream(motion), openedAt(opened)
+    hid_device_(const EmulatedRiftMotion& motion, int64_t opened) : stream(motion), openedAt(opened)
     {
     }
 
@@ -322,8 +321,7 @@ TALMEX_EXPORT int hid_get_product_string(hid_device* device, wchar_t* string, si
     return _IsReachable(device) ? _CopyString(kProduct, string, capacity) : -1;
 }
 
-TALMEX_EXPORT int hid_get_serial_number_string(hid_device* device, wchar_t* string,
-                                               size_t capacity)
+TALMEX_EXPORT int hid_get_serial_number_string(hid_device* device, wchar_t* string, size_t capacity)
 {
     std::lock_guard<std::mutex> lock(_mutex);
     return _IsReachable(device) ? _CopyString(kSerialNumber, string, capacity) : -1;

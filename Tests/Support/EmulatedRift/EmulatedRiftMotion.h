@@ -38,8 +38,7 @@ struct EmulatedRiftMotion {
     Vector3 AngularVelocityAt(double t) const
     {
         const Vector3 turn = Quaternion::AboutAxis({1, 0, 0}, _PitchAt(t)).ToLocal({0, yawRate, 0});
-        const double pitchRate =
-            pitchAmplitude * _Phase() * std::cos(_Phase() * t);
+        const double pitchRate = pitchAmplitude * _Phase() * std::cos(_Phase() * t);
         return {turn.x + pitchRate, turn.y, turn.z};
     }
 

@@ -57,8 +57,9 @@ private:
 
 } // namespace
 
-EmulatedRiftSettings ReadEmulatedRiftSettings(
-    const std::function<const char*(const char* name)>& lookup, std::string* refusals)
+EmulatedRiftSettings
+ReadEmulatedRiftSettings(const std::function<const char*(const char* name)>& lookup,
+                         std::string* refusals)
 {
     Reader reader(lookup, refusals);
     EmulatedRiftSettings settings;
@@ -70,8 +71,8 @@ EmulatedRiftSettings ReadEmulatedRiftSettings(
                     motion.pitchAmplitude, "degrees from 0 to 80");
     motion.pitchPeriod = reader.Read("TALMEX_EMULATED_RIFT_PITCH_PERIOD", 0.1, 3600, 1,
                                      motion.pitchPeriod, "seconds from 0.1 to 3600");
-    settings.unplugAt = reader.Read("TALMEX_EMULATED_RIFT_UNPLUG_AT", 0, 1e6, 1,
-                                    settings.unplugAt, "seconds from 0 to 1000000");
+    settings.unplugAt = reader.Read("TALMEX_EMULATED_RIFT_UNPLUG_AT", 0, 1e6, 1, settings.unplugAt,
+                                    "seconds from 0 to 1000000");
     const double replugAt = reader.Read("TALMEX_EMULATED_RIFT_REPLUG_AT", 0, 1e6, 1,
                                         settings.replugAt, "seconds from 0 to 1000000");
     if (replugAt > settings.unplugAt) {

@@ -47,7 +47,8 @@ struct EmulatedRiftSettings {
 
 // The settings from the variables that lookup finds (nullptr: unset); one
 // line per refused variable is added to refusals.
-EmulatedRiftSettings ReadEmulatedRiftSettings(
-    const std::function<const char*(const char* name)>& lookup, std::string* refusals);
+EmulatedRiftSettings
+ReadEmulatedRiftSettings(const std::function<const char*(const char* name)>& lookup,
+                         std::string* refusals);
 
 } // namespace TalmexTest

@@ -92,8 +92,7 @@ TEST_F(EmulatedRiftTest, DriverListsTheDeviceAndDecodesItsDisplay)
 }
 
 class EmulatedRiftMotionTest : public EmulatedRiftTest,
-                               public testing::WithParamInterface<MotionControls> {
-};
+                               public testing::WithParamInterface<MotionControls> {};
 
 TEST_P(EmulatedRiftMotionTest, DriverFollowsTheMotion)
 {
@@ -111,7 +110,8 @@ TEST_P(EmulatedRiftMotionTest, DriverFollowsTheMotion)
         std::this_thread::sleep_for(milliseconds(5));
         ohmd_ctx_update(_context);
         const double t = _sensorTime();
-        largest = std::max(largest, AngleBetween(OpenHmdOrientation(device), motion.OrientationAt(t)));
+        largest =
+            std::max(largest, AngleBetween(OpenHmdOrientation(device), motion.OrientationAt(t)));
     }
     EXPECT_GT(_sensorTime(), 1.9);
     EXPECT_GT(ticks, 20);
@@ -172,20 +172,40 @@ const SettingsCase kSettingsCases[] = {
       {"TALMEX_EMULATED_RIFT_PITCH_PERIOD", "0.1"},
       {"TALMEX_EMULATED_RIFT_UNPLUG_AT", "0"},
       {"TALMEX_EMULATED_RIFT_REPLUG_AT", "2.5"}},
-     -1000, 12.5, 0.1, 0, 2.5, 0},
+     -1000,
+     12.5,
+     0.1,
+     0,
+     2.5,
+     0},
     {{{"TALMEX_EMULATED_RIFT_YAW_RATE", "abc"},
       {"TALMEX_EMULATED_RIFT_PITCH_AMPLITUDE", "80.01"},
       {"TALMEX_EMULATED_RIFT_PITCH_PERIOD", "0"},
       {"TALMEX_EMULATED_RIFT_UNPLUG_AT", "-1"}},
-     30, 0, 4, kNever, kNever, 4},
+     30,
+     0,
+     4,
+     kNever,
+     kNever,
+     4},
     {{{"TALMEX_EMULATED_RIFT_YAW_RATE", "30 "},
       {"TALMEX_EMULATED_RIFT_PITCH_AMPLITUDE", "nan"},
       {"TALMEX_EMULATED_RIFT_PITCH_PERIOD", "1e999"},
       {"TALMEX_EMULATED_RIFT_UNPLUG_AT", ""},
       {"TALMEX_EMULATED_RIFT_REPLUG_AT", "2"}},
-     30, 0, 4, kNever, kNever, 5},
+     30,
+     0,
+     4,
+     kNever,
+     kNever,
+     5},
     {{{"TALMEX_EMULATED_RIFT_UNPLUG_AT", "2"}, {"TALMEX_EMULATED_RIFT_REPLUG_AT", "2"}},
-     30, 0, 4, 2, kNever, 1},
+     30,
+     0,
+     4,
+     2,
+     kNever,
+     1},
 };
 
 TEST(EmulatedRiftSettingsTest, ReadsValuesAndRefusesMalformedOnes)

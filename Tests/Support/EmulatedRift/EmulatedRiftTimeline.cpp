@@ -7,14 +7,15 @@
 
 namespace TalmexTest {
 
-std::optional<std::chrono::steady_clock::time_point> NewestEmulatedRiftOpen(
-    const std::string& logPath)
+std::optional<std::chrono::steady_clock::time_point>
+NewestEmulatedRiftOpen(const std::string& logPath)
 {
     std::ifstream log(logPath);
     std::optional<std::chrono::steady_clock::time_point> newest;
     for (std::string line; std::getline(log, line);) {
         long long nanoseconds = 0;
-        const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), nanoseconds);
+        const auto [end, error] =
+            std::from_chars(line.data(), line.data() + line.size(), nanoseconds);
         if (error == std::errc() && end == line.data() + line.size()) {
             newest = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(nanoseconds));
         }

@@ -14,8 +14,8 @@ namespace TalmexTest {
 // CLOCK_MONOTONIC, the clock std::chrono::steady_clock reads.
 
 // The newest open the log holds; nothing when it holds none.
-std::optional<std::chrono::steady_clock::time_point> NewestEmulatedRiftOpen(
-    const std::string& logPath);
+std::optional<std::chrono::steady_clock::time_point>
+NewestEmulatedRiftOpen(const std::string& logPath);
 
 // A driver's orientation holds the samples up to the whole millisecond of
 // sensor time that was newest when it read them, and a report arrives some

@@ -79,8 +79,8 @@ void EncodeDisplayInfo(const DisplayInfo& display, unsigned char* report)
     report[3] = display.distortionType;
     EncodeFixed16(report + 4, display.horizontalResolution);
     EncodeFixed16(report + 6, display.verticalResolution);
-    const double lengths[] = {display.horizontalSize, display.verticalSize,
-                              display.verticalCenter, display.lensSeparation,
+    const double lengths[] = {display.horizontalSize,         display.verticalSize,
+                              display.verticalCenter,         display.lensSeparation,
                               display.eyeToScreenDistance[0], display.eyeToScreenDistance[1]};
     unsigned char* at = report + 8;
     for (double length : lengths) {
