@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "OpenDevice.h"
 #include "Probe.h"
 
 namespace OpenHmdHeadset {
@@ -8,21 +9,6 @@ namespace {
 
 // OpenHMD's stand-ins have no path on any bus.
 constexpr char kNoPath[] = "(none)";
-
-// Opens a device with OpenHMD's own update thread off: it races the close,
-// and the agent's service thread ticks the device instead.
-ohmd_device* _OpenWithoutUpdateThread(ohmd_context* context, int index)
-{
-    ohmd_device_settings* settings = ohmd_device_settings_create(context);
-    if (settings == nullptr) {
-        return nullptr;
-    }
-    const int automaticUpdate = 0;
-    ohmd_device_settings_seti(settings, OHMD_IDS_AUTOMATIC_UPDATE, &automaticUpdate);
-    ohmd_device* device = ohmd_list_open_device_s(context, index, settings);
-    ohmd_device_settings_destroy(settings);
-    return device;
-}
 
 } // namespace
 
@@ -58,7 +44,7 @@ bool Session::Open(const char* setting, const char* replayPath, double now)
 bool Session::_OpenFirstWithDisplay(const std::vector<int>& candidates)
 {
     for (int index : candidates) {
-        _device = _OpenWithoutUpdateThread(_context, index);
+        _device = OpenWithoutUpdateThread(_context, index);
         if (_device == nullptr) {
             continue;
         }

@@ -1,5 +1,6 @@
 #include "SyntheticSource.h"
 
+#include "Earth.h"
 #include "HeadMotion.h"
 
 #include <algorithm>
@@ -15,9 +16,6 @@ constexpr float kLensSeparationDistance = 0.0635f;
 constexpr float kPlayerEyeHeight = 1.675f;
 constexpr float kEyeOffset[2] = {-0.032f, 0.032f};
 constexpr float kDistortion[4] = {1.0f, 0.22f, 0.24f, 0.0f};
-constexpr Vector3 kGravity = {0, 9.80665, 0};
-// Earth's field in gauss, pointing north (-z) and down.
-constexpr Vector3 kMagneticField = {0, -0.42, -0.21};
 
 template <size_t N>
 void Copy(const float (&from)[N], float (&to)[N])
@@ -73,8 +71,8 @@ void SyntheticSource::SampleAt(double t, Sample& sample) const
     const Quaternion orientation = HeadMotion::OrientationAt(t);
     Store(orientation, sensor.orientation);
     Store(HeadMotion::AngularVelocityAt(t), sensor.angularVelocity);
-    Store(orientation.ToLocal(kGravity), sensor.acceleration);
-    Store(orientation.ToLocal(kMagneticField), sensor.magnetometer);
+    Store(orientation.ToLocal(Headsets::kGravity), sensor.acceleration);
+    Store(orientation.ToLocal(Headsets::kEarthField), sensor.magnetometer);
 }
 
 } // namespace SimulatedHeadset

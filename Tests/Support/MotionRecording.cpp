@@ -1,5 +1,6 @@
 #include "Support/MotionRecording.h"
 
+#include "Earth.h"
 #include "Protocol/Recording.h"
 #include "Protocol/Report.h"
 
@@ -13,9 +14,6 @@ namespace {
 
 constexpr Vector3 kUp = {0, 1, 0};
 constexpr Vector3 kRight = {1, 0, 0};
-constexpr Vector3 kGravity = {0, 9.80665, 0};
-// Gauss, pointing north (-z) and down.
-constexpr Vector3 kEarthField = {0, -0.42, -0.21};
 
 template <size_t N>
 void Store(const double (&from)[N], float (&to)[N])
@@ -76,8 +74,8 @@ bool WriteMotionRecording(const std::string& path, const PitchThenYaw& motion, d
         const Quaternion q = motion.OrientationAt(t);
         Store({q.w, q.x, q.y, q.z}, s.orientation);
         Store(motion.AngularVelocityBefore(t), s.angularVelocity);
-        Store(q.ToLocal(kGravity), s.acceleration);
-        Store(q.ToLocal(kEarthField), s.magnetometer);
+        Store(q.ToLocal(Headsets::kGravity), s.acceleration);
+        Store(q.ToLocal(Headsets::kEarthField), s.magnetometer);
         BlockWriter writer;
         Stream stream;
         WriteReport(report, writer, stream);

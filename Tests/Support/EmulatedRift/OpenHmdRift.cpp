@@ -1,6 +1,7 @@
 #include "OpenHmdRift.h"
 
 #include "EmulatedRift.h"
+#include "OpenDevice.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -47,15 +48,7 @@ int ProbeEmulatedRift(ohmd_context* context)
 ohmd_device* OpenEmulatedRift(ohmd_context* context)
 {
     const int index = ProbeEmulatedRift(context);
-    ohmd_device_settings* settings = index < 0 ? nullptr : ohmd_device_settings_create(context);
-    if (settings == nullptr) {
-        return nullptr;
-    }
-    const int automatic = 0;
-    ohmd_device_settings_seti(settings, OHMD_IDS_AUTOMATIC_UPDATE, &automatic);
-    ohmd_device* device = ohmd_list_open_device_s(context, index, settings);
-    ohmd_device_settings_destroy(settings);
-    return device;
+    return index < 0 ? nullptr : OpenHmdHeadset::OpenWithoutUpdateThread(context, index);
 }
 
 Quaternion OpenHmdOrientation(ohmd_device* device)
