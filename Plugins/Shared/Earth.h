@@ -2,8 +2,7 @@
 
 #include "Quaternion.h"
 
-namespace Headsets
-{
+namespace Headsets {
 
 // What a head sensor at rest measures, in the world frame (x right, y up, z
 // backwards): the accelerometer's reaction to gravity, in m/s², and the
